@@ -1,0 +1,141 @@
+#include "platform/board.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace board {
+namespace {
+
+std::mutex gMutex;
+std::string gRoot;  // written only by open()/close(), before threads start
+
+// Used when no board is open: a path that can never name a real file.
+constexpr const char* kNoBoard = "/nonexistent-hx40-board";
+
+bool isDir(const std::string& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isFile(const std::string& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string currentDir() {
+    char buf[PATH_MAX];
+    if (::getcwd(buf, sizeof buf) == nullptr) return "/";
+    return buf;
+}
+
+}  // namespace
+
+std::string normalise(std::string_view p) {
+    const bool absolute = !p.empty() && p.front() == '/';
+    std::vector<std::string_view> parts;
+    size_t i = 0;
+    int leadingUps = 0;
+    while (i <= p.size()) {
+        size_t j = p.find('/', i);
+        if (j == std::string_view::npos) j = p.size();
+        std::string_view part = p.substr(i, j - i);
+        if (part.empty() || part == ".") {
+        } else if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+            else if (!absolute) ++leadingUps;
+        } else {
+            parts.push_back(part);
+        }
+        i = j + 1;
+    }
+    std::string out = absolute ? "/" : "";
+    for (int k = 0; k < leadingUps; ++k) out += "../";
+    for (size_t k = 0; k < parts.size(); ++k) {
+        if (k) out += '/';
+        out += parts[k];
+    }
+    if (out.empty()) out = ".";
+    if (out.size() > 1 && out.back() == '/') out.pop_back();
+    return out;
+}
+
+bool open(const std::string& dir, std::string* error) {
+    auto fail = [&](const std::string& why) {
+        if (error) *error = why;
+        return false;
+    };
+    if (dir.empty()) return fail("no board root given (use --board-root DIR or HX40_BOARD_ROOT)");
+    char real[PATH_MAX];
+    if (::realpath(dir.c_str(), real) == nullptr)
+        return fail("board root '" + dir + "' does not exist (prepare it with: hx40-sim init " + dir + ")");
+    std::string r = real;
+    if (r == "/") return fail("the board root cannot be '/'");
+    if (!isFile(r + "/sim/board.conf") || !isDir(r + "/root/app/bin"))
+        return fail("board root '" + r + "' is not prepared (prepare it with: hx40-sim init " + r + ")");
+    {
+        std::lock_guard lock(gMutex);
+        gRoot = r;
+    }
+    if (::chdir((r + "/root/app/bin").c_str()) != 0)
+        return fail("cannot enter " + r + "/root/app/bin: " + std::strerror(errno));
+    return true;
+}
+
+void close() {
+    std::lock_guard lock(gMutex);
+    gRoot.clear();
+}
+
+bool isOpen() { return !root().empty(); }
+
+const std::string& root() { return gRoot; }
+
+std::string path(std::string_view devicePath) {
+    if (devicePath.empty() || devicePath.front() != '/') return std::string(devicePath);
+    const std::string& r = root();
+    const std::string base = r.empty() ? kNoBoard : r;
+    if (devicePath.size() >= base.size() && devicePath.substr(0, base.size()) == base &&
+        (devicePath.size() == base.size() || devicePath[base.size()] == '/'))
+        return std::string(devicePath);
+    // ".." inside a device path must not climb out of the root.
+    std::string n = normalise(devicePath);
+    if (n == "/") return base;
+    if (devicePath.back() == '/') n += '/';  // callers append names to folders
+    return base + n;
+}
+
+bool isInsideRoot(std::string_view p) {
+    const std::string& r = root();
+    if (r.empty()) return false;
+    std::string abs = (!p.empty() && p.front() == '/') ? std::string(p) : currentDir() + "/" + std::string(p);
+    std::string n = normalise(abs);
+    return n == r || (n.size() > r.size() && n.compare(0, r.size(), r) == 0 && n[r.size()] == '/');
+}
+
+std::string rootFromArgsOrEnv(int& argc, char** argv) {
+    std::string dir;
+    int out = 1;
+    for (int i = 1; i < argc; ++i) {
+        std::string_view a = argv[i];
+        if (a == "--board-root" && i + 1 < argc) {
+            dir = argv[++i];
+        } else if (a.rfind("--board-root=", 0) == 0) {
+            dir = std::string(a.substr(std::strlen("--board-root=")));
+        } else {
+            argv[out++] = argv[i];
+        }
+    }
+    argc = out;
+    argv[argc] = nullptr;
+    if (dir.empty()) {
+        if (const char* e = std::getenv("HX40_BOARD_ROOT")) dir = e;
+    }
+    return dir;
+}
+
+}  // namespace board

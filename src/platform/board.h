@@ -1,0 +1,49 @@
+// The board root: every absolute path of the device resolves under one folder.
+//
+// Nothing else in the program opens a device path: files are opened through
+// board::path(), programs are started through the exec policy (exec.h). Texts
+// that only name a device path (messages, replies, generated scripts) keep
+// the device's path and are marked with board::deviceText().
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace board {
+
+// Opens the board rooted at dir: checks that it was prepared by
+// "hx40-sim init", makes it the process's board and changes the working
+// directory to <root>/root/app/bin. Returns false with a message otherwise.
+bool open(const std::string& dir, std::string* error);
+
+// Forgets the board (tests that open several roots in one process).
+void close();
+
+bool isOpen();
+
+// Canonical absolute path of the board root ("" when no board is open).
+const std::string& root();
+
+// Maps an absolute device path under the root: "/dev/ttyS0" becomes
+// "<root>/dev/ttyS0". Relative paths are returned unchanged: the working
+// directory already lies inside the root. A path already inside the root is
+// returned unchanged. Without an open board the result is a path under a
+// folder that cannot exist, never the real device path.
+std::string path(std::string_view devicePath);
+
+// True when p (absolute, or relative to the working directory) lies inside
+// the root once "." and ".." are resolved lexically.
+bool isInsideRoot(std::string_view p);
+
+// Lexical normalisation: removes ".", "..", repeated slashes. Keeps a
+// leading "/" for absolute paths.
+std::string normalise(std::string_view p);
+
+// Marks a literal that names a device path without opening it.
+constexpr const char* deviceText(const char* text) { return text; }
+
+// Where a board root is prepared: the folder given with --board-root or
+// HX40_BOARD_ROOT ("" when neither is given).
+std::string rootFromArgsOrEnv(int& argc, char** argv);
+
+}  // namespace board

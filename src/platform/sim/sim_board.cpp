@@ -1,0 +1,188 @@
+#include "platform/sim/sim_board.h"
+
+#include "platform/board.h"
+#include "platform/journal.h"
+#include "platform/msgq.h"
+#include "platform/sim/board_conf.h"
+#include "platform/sim/ctl.h"
+#include "platform/sim/serial.h"
+
+#include <atomic>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace board::sim {
+
+const std::vector<std::string> kStandins = {
+    "reboot", "halt",  "poweroff", "mount",  "umount", "flash_eraseall", "flashcp", "dd",   "ifconfig",
+    "route",  "udhcpc", "ntpd",    "httpd",  "killall", "pgrep",         "pidof",   "date", "stty",
+    "hwclock", "sh",    "ash",     "bash"};
+
+const std::vector<std::string> kRealTools = {
+    "cat",  "cp",   "mv",  "rm",     "mkdir",    "rmdir", "ln",    "touch", "chmod",   "find", "grep",
+    "head", "tail", "sed", "awk",    "sort",     "tr",    "xargs", "md5sum", "printenv", "sleep", "ls",
+    "wc",   "cut",  "basename", "dirname", "sync", "true", "false", "expr",  "stat",    "uniq", "tee",
+    "cmp",  "od"};
+
+namespace {
+
+std::atomic<bool> gReady{false};
+std::atomic<bool> gStarted{false};
+
+void writeFile(const fs::path& p, const std::string& text) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << text;
+}
+
+std::string findHostTool(const std::string& name) {
+    for (const char* dir : {"/usr/bin/", "/bin/", "/usr/sbin/", "/sbin/"}) {
+        std::string p = std::string(dir) + name;
+        if (::access(p.c_str(), X_OK) == 0) return p;
+    }
+    return "";
+}
+
+std::string defaultConf(const InitOptions& o) {
+    return "# The simulated board, written by hx40-sim init.\n"
+           "# Edit it and restart the program to change the board or inject faults.\n"
+           "bind_address = 127.0.0.1\n"
+           "tcp_port = " + std::to_string(o.tcpPort) + "\n"
+           "udp_port = " + std::to_string(o.udpPort) + "\n"
+           "ws_port = " + std::to_string(o.wsPort) + "\n"
+           "# target of the web page's relay test\n"
+           "proxy_host = 127.0.0.1:9\n"
+           "# a stand-in program exits with this status: fault.<program> = <status>\n";
+}
+
+}  // namespace
+
+std::string installDir() {
+    std::error_code ec;
+    return fs::read_symlink("/proc/self/exe", ec).parent_path().string();
+}
+
+bool prepareRoot(const std::string& dir, const InitOptions& o, std::string* error) {
+    auto fail = [&](const std::string& why) {
+        if (error) *error = why;
+        return false;
+    };
+    std::error_code ec;
+    fs::path root = fs::absolute(dir, ec);
+    if (fs::exists(root) && !fs::is_empty(root, ec)) return fail("'" + dir + "' exists and is not empty");
+    for (const char* d : {"sim/osd", "sim/net", "sim/usb", "sim/spiflash", "run", "sim-bin", "bin", "sbin",
+                          "usr/bin", "usr/sbin", "dev", "term", "proc/net", "proc/sys/net/ipv4", "mnt/usb",
+                          "root/app/bin", "root/app/conf", "root/app/logs", "root/app/memfiles/web",
+                          "root/app.bk", "root/persist", "var/www/html", "tmp", "etc"}) {
+        fs::create_directories(root / d, ec);
+        if (ec) return fail("cannot create " + (root / d).string() + ": " + ec.message());
+    }
+    fs::path share = o.shareDir;
+    if (fs::is_directory(share / "skeleton"))
+        fs::copy(share / "skeleton", root, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+    if (ec) return fail("cannot copy the skeleton: " + ec.message());
+    if (fs::is_directory(share / "memfiles"))
+        fs::copy(share / "memfiles", root / "root/app/memfiles",
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+    if (ec) return fail("cannot copy the memory files: " + ec.message());
+
+    // Stand-ins: one binary under many names; real tools by link.
+    fs::path standin = fs::path(o.binDir) / "hx40-standin";
+    if (!fs::exists(standin)) return fail("stand-in program not found: " + standin.string());
+    fs::copy_file(standin, root / "sim-bin/hx40-standin", fs::copy_options::overwrite_existing, ec);
+    if (ec) return fail("cannot copy the stand-in program: " + ec.message());
+    std::vector<std::string> names = kStandins;
+    for (const auto& name : kStandins) fs::create_symlink("hx40-standin", root / "sim-bin" / name, ec);
+    for (const auto& name : kRealTools) {
+        std::string host = findHostTool(name);
+        if (host.empty()) continue;
+        fs::create_symlink(host, root / "sim-bin" / name, ec);
+        names.push_back(name);
+    }
+    // The device's program folders point at the stand-ins, so that a script
+    // naming /sbin/route reaches the stand-in once its paths are mapped.
+    for (auto [folder, up] : {std::pair{"bin", "../"}, std::pair{"sbin", "../"}, std::pair{"usr/bin", "../../"},
+                              std::pair{"usr/sbin", "../../"}})
+        for (const auto& name : names)
+            fs::create_symlink(std::string(up) + "sim-bin/" + name, root / folder / name, ec);
+
+    for (const char* d : {"null", "zero", "urandom"})
+        fs::create_symlink(std::string("/dev/") + d, root / "dev" / d, ec);
+
+    writeFile(root / "sim/board.conf", defaultConf(o));
+    writeFile(root / "sim/eeprom.bin", std::string(32768, '\xff'));
+    writeFile(root / "sim/tools.log", "");
+    writeFile(root / "sim/journal.log", "");
+    writeFile(root / "sim/procs", "");
+    writeFile(root / "proc/cmdline", "console=ttyS1,115200 root=/dev/mtdblock0 rootfstype=cramfs\n");
+    writeFile(root / "proc/partitions", "major minor  #blocks  name\n\n");
+    writeFile(root / "proc/mounts", "");
+    writeFile(root / "proc/net/route",
+              "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n");
+    writeFile(root / "proc/sys/net/ipv4/tcp_keepalive_time", "7200\n");
+    writeFile(root / "proc/sys/net/ipv4/tcp_keepalive_intvl", "75\n");
+    writeFile(root / "proc/sys/net/ipv4/tcp_keepalive_probes", "9\n");
+    return true;
+}
+
+bool start(std::string* error) {
+    const std::string& root = board::root();
+    if (root.empty()) {
+        if (error) *error = "no board root is open";
+        return false;
+    }
+    mutableConf() = BoardConf();
+    if (!mutableConf().load(root + "/sim/board.conf")) {
+        if (error) *error = "cannot read " + root + "/sim/board.conf";
+        return false;
+    }
+    journalOpen(root);
+    if (!serial::start(root, error)) return false;
+    ctl::add("ping", "ping                      is the program up", [](const std::vector<std::string>&) {
+        return std::string(gReady ? "OK ready" : "ERR starting");
+    });
+    ctl::add("journal", "journal [clear]           where the journal is, or empty it",
+             [root](const std::vector<std::string>& a) {
+                 if (a.size() > 1 && a[1] == "clear") {
+                     std::ofstream(root + "/sim/journal.log", std::ios::trunc);
+                     return std::string("OK cleared");
+                 }
+                 return "OK " + root + "/sim/journal.log";
+             });
+    ctl::add("quit", "quit                      stop the program cleanly", [](const std::vector<std::string>&) {
+        ::kill(::getpid(), SIGTERM);
+        return std::string("OK stopping");
+    });
+    if (!ctl::start(root + "/run/simctl.sock", error)) return false;
+    std::ofstream(root + "/run/app.pid") << ::getpid() << '\n';
+    gStarted = true;
+    journal("board.start", "root=%s", root.c_str());
+    return true;
+}
+
+void setReady() { gReady = true; }
+bool ready() { return gReady; }
+
+void stop() {
+    if (!gStarted.exchange(false)) return;
+    journal("board.stop", "pid=%d", static_cast<int>(::getpid()));
+    ctl::stop();
+    serial::stop();
+    journalClose();
+    ::unlink((board::root() + "/run/app.pid").c_str());
+    gReady = false;
+}
+
+}  // namespace board::sim
+
+namespace board {
+
+void shutdown() {
+    msgq::removeAll();
+    sim::stop();
+}
+
+}  // namespace board

@@ -1,0 +1,46 @@
+// The simulated board: prepared once by "hx40-sim init", started by the
+// program after board::open(), stopped on every exit path.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace board::sim {
+
+// Stand-in programs (one multi-call binary linked under these names).
+extern const std::vector<std::string> kStandins;
+// Plain file and text tools whose real programs may run on mapped paths.
+extern const std::vector<std::string> kRealTools;
+
+struct InitOptions {
+    std::string binDir;    // where hx40-standin lives
+    std::string shareDir;  // skeleton/ and memfiles/ to copy into the root
+    int tcpPort = 5000;
+    int udpPort = 50000;
+    int wsPort = 7681;
+};
+
+// Folder of the running executable (where hx40_app, hx40-sim and
+// hx40-standin are built); the shared data lies in ../share/hx40 from there.
+std::string installDir();
+
+// Builds a board root in dir (which must be missing or empty).
+bool prepareRoot(const std::string& dir, const InitOptions& options, std::string* error);
+
+// Starts the board's services for the open root: configuration, journal,
+// serial ports, control socket, pid file.
+bool start(std::string* error);
+
+// The program finished starting ("ping" answers "OK ready").
+void setReady();
+bool ready();
+
+// Stops the services and removes the pid file, the socket and the links.
+void stop();
+
+}  // namespace board::sim
+
+namespace board {
+// Everything the board must undo before the process ends: queues, services.
+void shutdown();
+}  // namespace board

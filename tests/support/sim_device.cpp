@@ -1,0 +1,146 @@
+#include "support/sim_device.h"
+
+#include "platform/msgq.h"
+#include "platform/sim/ctl.h"
+#include "support/temp_board.h"
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+extern char** environ;
+
+namespace hx40test {
+
+int freePort(int sockType) {
+    int fd = ::socket(AF_INET, sockType, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = 0;
+    socklen_t len = sizeof a;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    ::close(fd);
+    return port;
+}
+
+SimDevice::SimDevice() {
+    root_ = fs::canonical(makeTempDir("hx40-e2e-")).string();
+    fs::remove(root_);
+    tcpPort = freePort(SOCK_STREAM);
+    udpPort = freePort(SOCK_DGRAM);
+    wsPort = freePort(SOCK_STREAM);
+    std::string cmd = std::string(HX40_BIN_DIR) + "/hx40-sim init " + root_ + " --tcp " + std::to_string(tcpPort) +
+                      " --udp " + std::to_string(udpPort) + " --ws " + std::to_string(wsPort) + " >/dev/null";
+    if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << "hx40-sim init failed for " << root_;
+}
+
+SimDevice::~SimDevice() {
+    if (pid_ > 0) stop();
+    std::string l = log();
+    for (const char* mark : {"AddressSanitizer", "LeakSanitizer", "runtime error:", "UndefinedBehaviorSanitizer"})
+        if (l.find(mark) != std::string::npos) ADD_FAILURE() << "sanitizer report from hx40_app:\n" << l;
+    board::msgq::removeListed(root_);
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+}
+
+std::string SimDevice::read(const std::string& rel) const { return readFile(file(rel)); }
+
+bool SimDevice::start(const std::vector<std::string>& args, std::string* why, int timeoutMs) {
+    std::string app = std::string(HX40_BIN_DIR) + "/hx40_app";
+    std::vector<std::string> words = {app, "--board-root", root_};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    std::string logFile = file("run/app.log");
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    posix_spawn_file_actions_adddup2(&fa, 1, 2);
+    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    int rc = posix_spawn(&pid_, app.c_str(), &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    if (rc != 0) {
+        pid_ = -1;
+        if (why) *why = "cannot start hx40_app";
+        return false;
+    }
+    bool up = waitFor([&] { return !running() || ctl("ping") == "OK ready\n"; }, timeoutMs) && running();
+    if (!up && why) *why = "hx40_app did not come up; its log:\n" + log();
+    return up;
+}
+
+bool SimDevice::running() {
+    if (pid_ <= 0) return false;
+    return !reap(0);
+}
+
+bool SimDevice::reap(int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int st = 0;
+        pid_t r = ::waitpid(pid_, &st, WNOHANG);
+        if (r == pid_) {
+            status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+            pid_ = -1;
+            return true;
+        }
+        if (r < 0) {
+            pid_ = -1;
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+int SimDevice::stop(int timeoutMs) {
+    if (pid_ <= 0) return status_;
+    ::kill(pid_, SIGTERM);
+    if (!reap(timeoutMs)) {
+        ADD_FAILURE() << "hx40_app did not stop on SIGTERM within " << timeoutMs << " ms; killing it";
+        ::kill(pid_, SIGKILL);
+        reap(5000);
+    }
+    return status_;
+}
+
+int SimDevice::waitExit(int timeoutMs) {
+    if (pid_ <= 0) return status_;
+    return reap(timeoutMs) ? status_ : -1;
+}
+
+std::string SimDevice::ctl(const std::string& line) {
+    std::string reply;
+    if (!board::sim::ctl::request(root_, line, reply)) return "";
+    return reply;
+}
+
+bool SimDevice::waitFor(const std::function<bool()>& pred, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+bool SimDevice::waitJournal(const std::string& needle, int timeoutMs) {
+    return waitFor([&] { return journal().find(needle) != std::string::npos; }, timeoutMs);
+}
+
+}  // namespace hx40test

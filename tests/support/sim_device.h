@@ -1,0 +1,52 @@
+// The real hx40_app on a temporary board root with free loopback ports, as
+// the end-to-end tests drive it. Teardown always stops the program, removes
+// its queues and the folder, and fails the test on a sanitizer report.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace hx40test {
+
+int freePort(int sockType);
+
+class SimDevice {
+public:
+    SimDevice();  // prepares the root; start() runs the program
+    ~SimDevice();
+    SimDevice(const SimDevice&) = delete;
+    SimDevice& operator=(const SimDevice&) = delete;
+
+    // Starts hx40_app and waits until it answers "ping" with "OK ready".
+    // Returns false (and the program's log in why) when it does not.
+    bool start(const std::vector<std::string>& args = {}, std::string* why = nullptr, int timeoutMs = 30000);
+    // SIGTERM and wait: the exit status (128 + signal when killed).
+    int stop(int timeoutMs = 20000);
+    // Waits for the program to end by itself: its status, or -1 on time-out.
+    int waitExit(int timeoutMs);
+    bool running();
+
+    std::string ctl(const std::string& line);
+    bool waitFor(const std::function<bool()>& pred, int timeoutMs);
+    bool waitJournal(const std::string& needle, int timeoutMs);
+
+    std::string file(const std::string& rel) const { return root_ + "/" + rel; }
+    std::string read(const std::string& rel) const;
+    std::string log() const { return read("run/app.log"); }
+    std::string journal() const { return read("sim/journal.log"); }
+    const std::string& root() const { return root_; }
+
+    int tcpPort = 0;
+    int udpPort = 0;
+    int wsPort = 0;
+
+private:
+    std::string root_;
+    pid_t pid_ = -1;
+    int status_ = -1;
+    bool reap(int timeoutMs);
+};
+
+}  // namespace hx40test

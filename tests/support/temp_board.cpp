@@ -1,0 +1,67 @@
+#include "support/temp_board.h"
+
+#include "platform/board.h"
+#include "platform/msgq.h"
+#include "platform/sim/sim_board.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace hx40test {
+
+std::string makeTempDir(const std::string& prefix) {
+    std::string tmpl = (fs::temp_directory_path() / (prefix + "XXXXXX")).string();
+    if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    return tmpl;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+TempBoard::TempBoard(bool open, bool startServices) {
+    root_ = fs::canonical(makeTempDir("hx40-test-")).string();
+    board::sim::InitOptions o;
+    o.binDir = HX40_BIN_DIR;
+    o.shareDir = HX40_SHARE_DIR;
+    std::string error;
+    if (!board::sim::prepareRoot(root_, o, &error)) throw std::runtime_error("prepareRoot: " + error);
+    if (open && !board::open(root_, &error)) throw std::runtime_error("board::open: " + error);
+    if (open && startServices) {
+        if (!board::sim::start(&error)) throw std::runtime_error("board::sim::start: " + error);
+        started_ = true;
+    }
+}
+
+TempBoard::~TempBoard() {
+    if (started_) board::shutdown();
+    else board::msgq::removeAll();
+    if (board::root() == root_) {
+        board::close();
+        std::error_code ec;
+        fs::current_path(fs::temp_directory_path(), ec);
+    }
+    board::msgq::removeListed(root_);
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+}
+
+std::string TempBoard::read(const std::string& rel) const { return readFile(file(rel)); }
+
+void TempBoard::write(const std::string& rel, const std::string& text) const {
+    fs::create_directories(fs::path(file(rel)).parent_path());
+    std::ofstream(file(rel), std::ios::binary) << text;
+}
+
+bool TempBoard::exists(const std::string& rel) const { return fs::exists(fs::symlink_status(file(rel))); }
+
+}  // namespace hx40test

@@ -1,0 +1,63 @@
+#include "platform/board.h"
+#include "support/temp_board.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using hx40test::TempBoard;
+
+TEST(BoardPath, MapsDevicePathsUnderTheRoot) {
+    TempBoard b;
+    const std::string& r = b.root();
+    struct Case {
+        const char* in;
+        std::string want;
+    } cases[] = {
+        {"/dev/ttyS0", r + "/dev/ttyS0"},
+        {"/root/persist/network_stat", r + "/root/persist/network_stat"},
+        {"/proc/partitions", r + "/proc/partitions"},
+        {"/mnt/usb/", r + "/mnt/usb/"},
+        {"/root/app//memfiles", r + "/root/app/memfiles"},
+        {"/root/../../../etc/passwd", r + "/etc/passwd"},
+        {"/", r},
+        {"../memfiles/parts.csv", "../memfiles/parts.csv"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(board::path(c.in), c.want) << c.in;
+    // A path already mapped stays as it is.
+    EXPECT_EQ(board::path(r + "/tmp/x"), r + "/tmp/x");
+}
+
+TEST(BoardPath, WorkingDirectoryIsTheApplicationBinFolder) {
+    TempBoard b;
+    char cwd[4096];
+    ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+    EXPECT_EQ(std::string(cwd), b.root() + "/root/app/bin");
+    EXPECT_TRUE(board::isInsideRoot("../../app.bk"));
+    EXPECT_FALSE(board::isInsideRoot("../../../../etc"));
+}
+
+TEST(BoardPath, WithoutABoardNothingMapsToARealPath) {
+    board::close();
+    EXPECT_EQ(board::path("/dev/ttyS0").rfind("/dev/", 0), std::string::npos);
+    EXPECT_FALSE(board::isInsideRoot("/"));
+}
+
+TEST(BoardPath, RefusesAnUnpreparedRoot) {
+    std::string dir = hx40test::makeTempDir("hx40-empty-");
+    std::string error;
+    EXPECT_FALSE(board::open(dir, &error));
+    EXPECT_NE(error.find("not prepared"), std::string::npos) << error;
+    EXPECT_NE(error.find("hx40-sim init"), std::string::npos) << error;
+    EXPECT_FALSE(board::open("", &error));
+    EXPECT_FALSE(board::open(dir + "/missing", &error));
+    ::rmdir(dir.c_str());
+}
+
+TEST(BoardPath, Normalise) {
+    struct {
+        const char* in;
+        const char* want;
+    } cases[] = {{"/a/./b//c/", "/a/b/c"}, {"/a/../../b", "/b"}, {"a/../../b", "../b"}, {".", "."}, {"/", "/"}};
+    for (const auto& c : cases) EXPECT_EQ(board::normalise(c.in), c.want) << c.in;
+}

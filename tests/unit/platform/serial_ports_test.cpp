@@ -1,0 +1,64 @@
+#include "platform/board.h"
+#include "support/temp_board.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+using hx40test::TempBoard;
+
+namespace {
+
+std::string readFor(int fd, size_t want, int timeoutMs) {
+    std::string got;
+    char buf[256];
+    while (got.size() < want) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, timeoutMs) <= 0) break;
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n <= 0) break;
+        got.append(buf, static_cast<size_t>(n));
+    }
+    return got;
+}
+
+int openEnd(const std::string& path) { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC); }
+
+}  // namespace
+
+TEST(SerialPorts, BytesCrossBetweenTheProgramAndTheUserEnd) {
+    TempBoard b(true, true);
+    for (const char* port : {"ttyS0", "ttyS2", "ttyS3"}) {
+        int app = openEnd(board::path(std::string("/dev/") + port));
+        int user = openEnd(b.file(std::string("term/") + port));
+        ASSERT_GE(app, 0) << port;
+        ASSERT_GE(user, 0) << port;
+        ASSERT_EQ(::write(user, "#\r", 2), 2);
+        EXPECT_EQ(readFor(app, 2, 2000), "#\r") << port;
+        ASSERT_EQ(::write(app, "~01@ OK\r\n", 9), 9);
+        EXPECT_EQ(readFor(user, 9, 2000), "~01@ OK\r\n") << port;
+        ::close(app);
+        ::close(user);
+    }
+}
+
+TEST(SerialPorts, WhatIsSentToAnEndNobodyHoldsIsDropped) {
+    TempBoard b(true, true);
+    int app = openEnd(board::path("/dev/ttyS3"));
+    ASSERT_GE(app, 0);
+    ASSERT_EQ(::write(app, "lost\r\n", 6), 6);
+    ::usleep(200 * 1000);
+    int user = openEnd(b.file("term/ttyS3"));
+    ASSERT_GE(user, 0);
+    ASSERT_EQ(::write(app, "kept\r\n", 6), 6);
+    EXPECT_EQ(readFor(user, 6, 2000), "kept\r\n");
+    // The program closing and reopening its end (a new speed) does not hang the user's end.
+    ::close(app);
+    app = openEnd(board::path("/dev/ttyS3"));
+    ASSERT_GE(app, 0);
+    ASSERT_EQ(::write(app, "again\n", 6), 6);
+    EXPECT_EQ(readFor(user, 6, 2000), "again\n");
+    ::close(app);
+    ::close(user);
+}
