@@ -5,6 +5,7 @@
 #include "platform/msgq.h"
 #include "platform/sim/board_conf.h"
 #include "platform/sim/ctl.h"
+#include "platform/sim/scaler_chip.h"
 #include "platform/sim/serial.h"
 
 #include <atomic>
@@ -140,6 +141,7 @@ bool start(std::string* error) {
         return false;
     }
     journalOpen(root);
+    if (!scalerChip().attach(root + "/sim/scaler.bin", error)) return false;
     if (!serial::start(root, error)) return false;
     ctl::add("ping", "ping                      is the program up", [](const std::vector<std::string>&) {
         return std::string(gReady ? "OK ready" : "ERR starting");
@@ -171,6 +173,7 @@ void stop() {
     journal("board.stop", "pid=%d", static_cast<int>(::getpid()));
     ctl::stop();
     serial::stop();
+    scalerChip().detach();
     journalClose();
     ::unlink((board::root() + "/run/app.pid").c_str());
     gReady = false;
