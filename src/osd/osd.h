@@ -6,7 +6,8 @@
 // One lock serialises whole operations, so that two threads (the menu, the
 // main task's messages, the upgrade console and its busy animation) never mix
 // their register sequences; it is taken before CS3_mutex and never while
-// PM_mutex is held.
+// PM_mutex is held. A screen is several operations: a plane swap by another
+// thread between two of them moves the rest of that screen to the other plane.
 #pragma once
 
 #include <cstddef>

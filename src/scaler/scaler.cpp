@@ -148,7 +148,7 @@ void scaler_osd_init() {
         int format = PM.OUTPUT_RES_SEL[ch] < kOutputFormats ? PM.OUTPUT_RES_SEL[ch] : 0;
         set_output_timing(ch, format);
     }
-    board::journal("scaler.osd_init", "planes=0x%08x,0x%08x stride=%u font=0x%08x parts=0x%08x stride=%u", PS_OSDSAD0,
-                   PS_OSDSAD1, PARAM_OSDMWI, PS_OSDFSAD, PS_OSDPSAD, PS_OSDRMWI);
+    board::journal("scaler.osd_init", "planes=0x%08x,0x%08x plane_stride=%u font=0x%08x parts=0x%08x parts_stride=%u",
+                   PS_OSDSAD0, PS_OSDSAD1, PARAM_OSDMWI, PS_OSDFSAD, PS_OSDPSAD, PS_OSDRMWI);
     load_parts();
 }

@@ -46,7 +46,8 @@ TEST_F(SimOsdPictures, TestScreenIsWrittenAsTheOutputsPicture) {
     ::setenv("HX40_OSD_TEST_SCREEN", "1", 1);
     osd_debug_test_screen();
     ::unsetenv("HX40_OSD_TEST_SCREEN");
-    std::string reply = board::sim::ctl::dispatch("snapshot");
+    std::string reply;
+    ASSERT_TRUE(board::sim::ctl::request(board_->root(), "snapshot", reply));
     EXPECT_EQ(reply.rfind("OK frame ", 0), 0u) << reply;
 
     Png out = readPng(board_->file("sim/osd/out0.png"));
