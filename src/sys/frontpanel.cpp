@@ -74,17 +74,6 @@ void released(int key, uint32_t now) {
     postKey(static_cast<uint16_t>(key), KEY_SOURCE_PANEL);
 }
 
-// Keys the protocol injected on FPANEL reach the main task as the program's.
-void forwardProtocolKeys() {
-    _EXMSG m;
-    while (get_message_q(E_EXMSG_TYPE_FPANEL, &m) >= 0) postKey(m.key, KEY_SOURCE_PROGRAM);
-}
-
-void applyLedCommands() {
-    _EXMSG m;
-    while (get_message_q(E_EXMSG_TYPE_LED, &m) >= 0) board::panel::setLed(m.key);
-}
-
 void allLeds(int r, int g, int b) {
     for (int led = 0; led < board::panel::kLeds; ++led) board::panel::setLed(build_led_state(led, r, g, b, 0));
 }
@@ -130,6 +119,13 @@ void keypad_reset() {
     gPrev = 0;
 }
 
+void keypad_service_queues() {
+    _EXMSG m;
+    while (get_message_q(E_EXMSG_TYPE_LED, &m) >= 0) board::panel::setLed(m.key);
+    // Keys the protocol injected reach the main task as the program's.
+    while (get_message_q(E_EXMSG_TYPE_FPANEL, &m) >= 0) postKey(m.key, KEY_SOURCE_PROGRAM);
+}
+
 void keypad_proc() { keypad_step(getCurrMsCount(), board::panel::keys()); }
 
 void* keypad_thread(void*) {
@@ -138,8 +134,7 @@ void* keypad_thread(void*) {
     for (;;) {
         WDT_Clear();
         keypad_proc();
-        applyLedCommands();
-        forwardProtocolKeys();
+        keypad_service_queues();
         Sleep(kScanMs);
     }
     return nullptr;

@@ -58,6 +58,9 @@ void keypad_proc();
 // 3000 ms (key 40), LOCK held 3000 ms (toggles the lock).
 void keypad_step(uint32_t now, uint64_t keys);
 void keypad_reset();
+// Applies the LED queue's commands and forwards the FPANEL queue's keys to
+// KEYPAD with source 1 (every scan in FPNL).
+void keypad_service_queues();
 
 inline constexpr uint32_t kKeyMinPressMs = 20;
 inline constexpr uint32_t kKeyLongMs = 3000;

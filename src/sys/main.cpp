@@ -52,6 +52,7 @@ Options parseOptions(int argc, char** argv) {
     };
     Options o;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--keys") == 0) continue;  // the board tool's terminal keys
         bool known = false;
         for (const auto& w : kWords)
             if (strcasecmp(argv[i], w.word) == 0) {

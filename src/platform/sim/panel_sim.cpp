@@ -157,6 +157,40 @@ void registerControl() {
     writeLeds();
 }
 
+std::string terminalKeyCommand(const std::string& in, size_t& used) {
+    used = in.empty() ? 0 : 1;
+    if (in.empty()) return "";
+    if (in[0] == '\x1b') {
+        if (in.size() >= 3 && in[1] == '[') {
+            used = 3;
+            switch (in[2]) {
+                case 'A': return "key tap UP";
+                case 'B': return "key tap DOWN";
+                case 'C': return "key tap RIGHT";
+                case 'D': return "key tap LEFT";
+                default: return "";
+            }
+        }
+        return "key tap MENU";
+    }
+    static const std::pair<char, const char*> kKeys[] = {
+        {'\r', "key tap ENTER"},  {'\n', "key tap ENTER"},      {'m', "key tap MENU"},
+        {'M', "key hold MENU 3200"}, {'1', "key tap IN1_1"},     {'2', "key tap IN1_2"},
+        {'3', "key tap IN1_3"},    {'4', "key tap IN1_4"},      {'5', "key tap IN1_5"},
+        {'6', "key tap IN1_6"},    {'7', "key tap IN1_7"},      {'8', "key tap IN1_8"},
+        {'!', "key tap IN2_1"},    {'@', "key tap IN2_2"},      {'#', "key tap IN2_3"},
+        {'$', "key tap IN2_4"},    {'%', "key tap IN2_5"},      {'^', "key tap IN2_6"},
+        {'&', "key tap IN2_7"},    {'*', "key tap IN2_8"},      {'b', "key tap BLANK1"},
+        {'B', "key tap BLANK2"},   {'f', "key tap FREEZE1"},    {'F', "key tap FREEZE2"},
+        {'a', "key tap MODE"},     {'u', "key tap USR1"},       {'U', "key tap USR2"},
+        {'l', "key hold LOCK 3200"}, {'p', "key tap POWER"},    {'s', "snapshot"},
+        {'q', "quit"},             {'\x03', "quit"},
+    };
+    for (const auto& [c, line] : kKeys)
+        if (in[0] == c) return line;
+    return "";
+}
+
 }  // namespace board::sim::panel
 
 namespace board::panel {

@@ -24,4 +24,11 @@ std::string ledText();
 
 void registerControl();
 
+// "hx40-sim run --keys": the control line for the terminal keys at the start
+// of input (arrows, Enter, Esc or m = MENU, M = MENU held, 1-8 and Shift+1-8
+// = inputs of CH1 and CH2, b/B blank, f/F freeze, a mode, u/U user keys,
+// l = LOCK held, p power, s snapshot, q or Ctrl-C quit). used is set to the
+// bytes taken; "" when they mean nothing.
+std::string terminalKeyCommand(const std::string& input, size_t& used);
+
 }  // namespace board::sim::panel

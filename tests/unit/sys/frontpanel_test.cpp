@@ -115,6 +115,20 @@ TEST_F(Panel, LockHeldTogglesTheLockAndItsLedAndALockedPanelSendsNothing) {
     EXPECT_EQ(fpanel_lockstat, 1);
 }
 
+TEST_F(Panel, LedCommandsReachTheLedsAndProtocolKeysAreForwardedAsTheProgramsOwn) {
+    mode_stat = 2;
+    _EXMSG led;
+    led.key = build_led_state(23, 0, 7, 0, 1);
+    ASSERT_EQ(send_message_q(E_EXMSG_TYPE_LED, &led), 0);
+    _EXMSG key;
+    key.key = 14;  // 934 - 920: freeze CH1 from the protocol
+    ASSERT_EQ(send_message_q(E_EXMSG_TYPE_FPANEL, &key), 0);
+    keypad_service_queues();
+    EXPECT_NE(board_.read("sim/leds.txt").find("\n23 0 7 0 1\n"), std::string::npos);
+    EXPECT_EQ(posted(), (std::vector<Posted>{{14, 2, 1}}));
+    EXPECT_EQ(getquestat_message_q(E_EXMSG_TYPE_FPANEL), 0);
+}
+
 TEST_F(Panel, LedWords) {
     EXPECT_EQ(build_led_state(27, 7, 0, 0, 0), 0xD807);
     EXPECT_EQ(build_led_state(1, 1, 2, 3, 1), 0x0800 | 1 | (2 << 3) | (3 << 6) | 0x200);
