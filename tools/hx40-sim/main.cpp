@@ -3,6 +3,7 @@
 #include "platform/board.h"
 #include "platform/msgq.h"
 #include "platform/sim/ctl.h"
+#include "platform/sim/panel_sim.h"
 #include "platform/sim/sim_board.h"
 
 #include <cerrno>
@@ -91,12 +92,48 @@ void forwardStop(int) {
     if (gChild > 0) ::kill(gChild, SIGTERM);
 }
 
+// With --keys the terminal drives the front panel while the program runs;
+// returns when the child ended (its wait status in status).
+void driveWithKeys(const std::string& root, pid_t pid, int& status) {
+    termios saved{};
+    bool tty = ::isatty(0) && ::tcgetattr(0, &saved) == 0;
+    if (tty) {
+        termios raw = saved;
+        ::cfmakeraw(&raw);
+        raw.c_oflag |= OPOST;  // keep the program's line ends readable
+        ::tcsetattr(0, TCSANOW, &raw);
+    }
+    std::string pending;
+    for (;;) {
+        if (::waitpid(pid, &status, WNOHANG) == pid) break;
+        pollfd p{0, POLLIN, 0};
+        if (!tty || ::poll(&p, 1, 50) <= 0 || !(p.revents & POLLIN)) {
+            if (!tty) ::usleep(50000);
+            continue;
+        }
+        char buf[64];
+        ssize_t n = ::read(0, buf, sizeof buf);
+        if (n <= 0) continue;
+        pending.append(buf, static_cast<size_t>(n));
+        while (!pending.empty()) {
+            size_t used = 0;
+            std::string line = board::sim::panel::terminalKeyCommand(pending, used);
+            pending.erase(0, used ? used : 1);
+            std::string reply;
+            if (!line.empty()) board::sim::ctl::request(root, line, reply, 2000);
+        }
+    }
+    if (tty) ::tcsetattr(0, TCSANOW, &saved);
+}
+
 int cmdRun(const Args& a) {
     std::string root = a[2];
     bool once = false;
+    bool driveKeys = false;
     for (size_t i = 3; i < a.size(); ++i) {
         if (a[i] == "--once") once = true;
-        else if (a[i] != "--keys") return usage();
+        else if (a[i] == "--keys") driveKeys = true;
+        else return usage();
     }
     if (long pid = livePid(root)) {
         std::fprintf(stderr, "hx40-sim run: the program already runs on this board (pid %ld)\n", pid);
@@ -133,8 +170,10 @@ int cmdRun(const Args& a) {
         gChild = pid;
         if (gStop) ::kill(pid, SIGTERM);
         int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        if (driveKeys) driveWithKeys(root, pid, status);
+        else
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
         gChild = 0;
         board::msgq::removeListed(root);
         if (WIFEXITED(status) && WEXITSTATUS(status) == 1 && !gStop && !once) {

@@ -5,6 +5,9 @@
 #include "platform/msgq.h"
 #include "platform/sim/board_conf.h"
 #include "platform/sim/ctl.h"
+#include "platform/sim/hw_sim.h"
+#include "platform/sim/i2c_sim.h"
+#include "platform/sim/panel_sim.h"
 #include "platform/sim/scaler_chip.h"
 #include "platform/sim/serial.h"
 
@@ -158,6 +161,9 @@ bool start(std::string* error) {
         ::kill(::getpid(), SIGTERM);
         return std::string("OK stopping");
     });
+    i2c::registerControl();
+    panel::registerControl();
+    registerHwControl();
     if (!ctl::start(root + "/run/simctl.sock", error)) return false;
     std::ofstream(root + "/run/app.pid") << ::getpid() << '\n';
     gStarted = true;

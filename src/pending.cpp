@@ -1,0 +1,130 @@
+#include "pending.h"
+
+#include "platform/journal.h"
+#include "sys/msgq.h"
+#include "sys/print.h"
+#include "sys/timeutil.h"
+#include "sys/watchdog.h"
+
+#include <pthread.h>
+
+namespace {
+
+void pending(const char* name) {
+    PRINT(PRINT_GENERAL, "PENDING: %s\n", name);
+    board::journal("pending", "%s", name);
+}
+
+// A supervised loop that only keeps its watchdog row alive and takes the
+// keys of its queue so that senders never find it full.
+void* drainLoop(int queue, const char* call, uint32_t periodMs) {
+    for (;;) {
+        WDT_Clear();
+        _EXMSG m;
+        while (get_message_q(queue, &m) >= 0)
+            board::journal(call, "key=%u mode=%u param=%u source=%u", m.key, m.mode, m.param, m.source);
+        Sleep(periodMs);
+    }
+    return nullptr;
+}
+
+void* tbarThread(void*) {
+    pthread_set_selfname("TBAR");
+    for (;;) {
+        _EXMSG m;
+        if (get_message_q_block(E_EXMSG_TYPE_T_BAR, &m) < 0) {
+            Sleep(100);
+            continue;
+        }
+        board::journal("tbar.value", "value=%u time=%u", m.param, m.time);
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void* frontend_thread(void*) {
+    pending("frontend_thread");
+    while (!gPowerSave) {
+        WDT_Clear();
+        Sleep(10);
+    }
+    return nullptr;
+}
+
+void* main_task(void*) {
+    pending("main_task");
+    return drainLoop(E_EXMSG_TYPE_KEYPAD, "main_task.key", 20);
+}
+
+void* ichips_osd(void*) {
+    pending("ichips_osd");
+    return drainLoop(E_EXMSG_TYPE_STLOOP, "ichips_osd.key", 20);
+}
+
+void* p7k_thread(void*) {
+    pending("p7k_thread");
+    return nullptr;
+}
+void* lws_service_task(void*) {
+    pending("lws_service_task");
+    return nullptr;
+}
+void* port_tunneling_thread(void*) {
+    pending("port_tunneling_thread");
+    return nullptr;
+}
+void* users_message_thread(void*) {
+    pending("users_message_thread");
+    return nullptr;
+}
+void* auto_switch_thread(void*) {
+    pending("auto_switch_thread");
+    return nullptr;
+}
+
+int create_t_bar_thread() {
+    pending("create_t_bar_thread");
+    pthread_t t{};
+    if (pthread_create(&t, nullptr, tbarThread, nullptr) != 0) return -1;
+    pthread_detach(t);
+    return 0;
+}
+
+std::atomic<int> is_hwtbar_connected{0};
+std::atomic<int> disable_web_tbar_flg{0};
+std::atomic<uint32_t> wait_till_release_key{0};
+std::atomic<uint32_t> acceleratePlusMinus{0};
+std::atomic<int> valence_update_in_operation_mode{0};
+std::atomic<int> gPowerSave{0};
+
+void webLockAnnounce(int n) {
+    pending("webLockAnnounce");
+    board::journal("webLockAnnounce", "%d", n);
+}
+
+bool checkFactoryResetMarker() {
+    pending("checkFactoryResetMarker");
+    return false;
+}
+void switchWebIndexPages(bool enable) {
+    pending(enable ? "switchWebIndexPages(enable)" : "switchWebIndexPages(disable)");
+}
+void scalerReset() { pending("scalerReset"); }
+void clocksInit() { pending("clocksInit"); }
+void LoadLinuxNetworkParam() { pending("LoadLinuxNetworkParam"); }
+void factoryResetInitEeprom(int) { pending("factoryResetInitEeprom"); }
+void loadParameterMemory() { pending("loadParameterMemory"); }
+void writeUserMessageFiles() { pending("writeUserMessageFiles"); }
+void scalerBringUp() { pending("scalerBringUp"); }
+void audioInit() { pending("audioInit"); }
+void frontEnd_init() { pending("frontEnd_init"); }
+void backEnd_init() { pending("backEnd_init"); }
+void initOutputResolutions() { pending("initOutputResolutions"); }
+void parameterSanityCheck() { pending("parameterSanityCheck"); }
+void audioUnmute() { pending("audioUnmute"); }
+void stInit() { pending("stInit"); }
+void pulseInputHotPlug() { pending("pulseInputHotPlug"); }
+
+bool lwsServerRunning() { return false; }
+void lwsInterrupt() { pending("lwsInterrupt"); }

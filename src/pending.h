@@ -1,0 +1,52 @@
+// Placeholders for what later subsystems own. Each prints "PENDING: <name>"
+// under mask 0x200 and writes "pending <name>" to the journal, so a missing
+// part is never mistaken for a working one. Each issue that builds one of
+// these deletes its entry here (and in pending.cpp).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+// Thread bodies of the thread table.
+void* frontend_thread(void*);        // FEND: clears its watchdog row
+void* main_task(void*);              // MAIN: drains KEYPAD (journal "main_task.key"), clears its row
+void* p7k_thread(void*);             // P7KT
+void* ichips_osd(void*);             // IOSD: drains STLOOP (journal "ichips_osd.key"), clears its row
+void* lws_service_task(void*);       // WSCK
+void* port_tunneling_thread(void*);  // PTNL
+void* users_message_thread(void*);   // USRS_MSG
+void* auto_switch_thread(void*);     // AUTO_SWITCH
+// TBAR, outside the table: blocks on the T_BAR queue (journal "tbar.value").
+int create_t_bar_thread();
+
+// Shared flags of the core, the menu engine and the upgrade.
+extern std::atomic<int> is_hwtbar_connected;
+extern std::atomic<int> disable_web_tbar_flg;
+extern std::atomic<uint32_t> wait_till_release_key;
+extern std::atomic<uint32_t> acceleratePlusMinus;
+extern std::atomic<int> valence_update_in_operation_mode;
+extern std::atomic<int> gPowerSave;
+void webLockAnnounce(int n);
+
+// Start-up steps of other subsystems, in the order main calls them.
+bool checkFactoryResetMarker();
+void switchWebIndexPages(bool enable);
+void scalerReset();
+void clocksInit();
+void LoadLinuxNetworkParam();
+void factoryResetInitEeprom(int flag);
+void loadParameterMemory();
+void writeUserMessageFiles();
+void scalerBringUp();
+void audioInit();
+void frontEnd_init();
+void backEnd_init();
+void initOutputResolutions();
+void parameterSanityCheck();
+void audioUnmute();
+void stInit();
+void pulseInputHotPlug();
+
+// The websocket server: running, and stopping it (the interrupt signal).
+bool lwsServerRunning();
+void lwsInterrupt();

@@ -1,0 +1,48 @@
+// Small board facilities: GPIO registers, real-time clock, FPGA, audio DSP,
+// the Ethernet PHY, and the board's identity and policies.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace board {
+
+// Revision number of the board (the last number of the version text).
+int boardRevision();
+// What the watchdog does with a stuck thread: reboot (true) or report only.
+bool watchdogRebootsOnStuck();
+
+namespace gpio {
+uint32_t read(unsigned reg);
+void write(unsigned reg, uint32_t value);
+}  // namespace gpio
+
+namespace rtc {
+// Sets the clock chip: 0, or an errno value.
+int set(const std::tm& time);
+}  // namespace rtc
+
+namespace fpga {
+// Running version as three numbers; false when the FPGA does not answer.
+bool version(int v[3]);
+bool ready();
+// True when the configuration flash holds no image.
+bool configBlank();
+// Writes image into the configuration flash and restarts the FPGA with it;
+// v is the version the image carries. 0 or an errno value.
+int program(const std::string& image, const int v[3]);
+void resetRegisters();
+}  // namespace fpga
+
+namespace dsp {
+bool alive();
+int restart();
+}  // namespace dsp
+
+namespace phy {
+bool linkUp();
+void reset();
+}  // namespace phy
+
+}  // namespace board

@@ -1,0 +1,182 @@
+#include "sys/timers.h"
+
+#include "core/pm.h"
+#include "pending.h"
+#include "platform/journal.h"
+#include "sys/frontpanel.h"
+#include "sys/msgq.h"
+#include "sys/print.h"
+
+#include <atomic>
+#include <csignal>
+#include <mutex>
+
+namespace {
+
+std::mutex gMutex;  // creation of the numbered timers
+timer_t gTimer[TIMER_COUNT];
+bool gCreated[TIMER_COUNT] = {};
+std::atomic<void (*)(int)> gHandler[TIMER_COUNT] = {};
+
+std::atomic<void (*)()> gOsdFn{nullptr};
+std::atomic<void (*)()> gTbarDelayFn{nullptr};
+std::atomic<int> gDelayRow{0};
+
+void expired(union sigval v) {
+    int num = v.sival_int;
+    if (num < 0 || num >= TIMER_COUNT) return;
+    if (auto h = gHandler[num].load()) h(num);
+}
+
+itimerspec oneShot(uint32_t ms) {
+    itimerspec its{};
+    its.it_value.tv_sec = ms / 1000;
+    its.it_value.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
+    return its;
+}
+
+bool ensureCreated(int num) {
+    std::lock_guard lock(gMutex);
+    if (gCreated[num]) return true;
+    sigevent ev{};
+    ev.sigev_notify = SIGEV_THREAD;
+    ev.sigev_value.sival_int = num;
+    ev.sigev_notify_function = expired;
+    if (timer_create(CLOCK_MONOTONIC, &ev, &gTimer[num]) != 0) {
+        PRINT(PRINT_GENERAL, "create_timer: timer %d cannot be created\n", num);
+        return false;
+    }
+    gCreated[num] = true;
+    return true;
+}
+
+void postStLoop(uint16_t key, uint32_t param) {
+    _EXMSG m;
+    m.key = key;
+    m.param = param;
+    m.mode = static_cast<uint16_t>(mode_stat.load());
+    m.source = KEY_SOURCE_PROGRAM;
+    send_message_q(E_EXMSG_TYPE_STLOOP, &m);
+}
+
+void onOsdMenu(int) {
+    if (auto fn = gOsdFn.load()) fn();
+}
+void onOsdRefresh(int) { postStLoop(KEY_MENU_REFRESH, 0); }
+void onOsdDelay(int) {
+    PRINT(PRINT_GENERAL, "osdDelayTmrHandler_thread: Timer expired.\n");
+    postStLoop(KEY_DELAYED_ACTION, static_cast<uint32_t>(gDelayRow.load()));
+}
+void onTbarDelay(int) {
+    if (auto fn = gTbarDelayFn.load()) fn();
+}
+// A hardware T-bar controller stopped asking for the T-bar's state.
+void onTbarEnable(int) {
+    if (is_hwtbar_connected != 1) return;
+    if (PM.T_BAR > 0) {
+        PM.T_BAR = 0;
+        board::journal("tbar.off", "hardware T-bar gone");
+    }
+    is_hwtbar_connected = 0;
+    webLockAnnounce(5);
+    disable_web_tbar_flg = 0;
+}
+void onKeypadTimer(int num) { board::journal("timer.expired", "%d", num); }
+
+int armWith(int num, uint32_t ms) {
+    if (ms == 0) return 255;
+    return start_timer(num, ms) == 0 ? 0 : 255;
+}
+
+}  // namespace
+
+int create_timer(int num, void (*handler)(int)) {
+    if (num < 0 || num >= TIMER_COUNT) return -1;
+    gHandler[num] = handler;
+    return ensureCreated(num) ? 0 : -1;
+}
+
+int start_timer(int num, uint32_t ms) {
+    if (num < 0 || num >= TIMER_COUNT || !ensureCreated(num)) return -1;
+    itimerspec its = oneShot(ms);
+    return timer_settime(gTimer[num], 0, &its, nullptr) == 0 ? 0 : -1;
+}
+
+int init_timers() {
+    void (*const handlers[TIMER_COUNT])(int) = {onKeypadTimer, onKeypadTimer, onOsdMenu,   onOsdRefresh,
+                                                onOsdDelay,    onTbarDelay,   onTbarEnable};
+    int rc = 0;
+    for (int i = 0; i < TIMER_COUNT; ++i) rc |= create_timer(i, handlers[i]);
+    return rc;
+}
+
+namespace {
+// The numbered timers get their handlers even when nobody ran init_timers.
+void ensureHandler(int num, void (*h)(int)) {
+    void (*expected)(int) = nullptr;
+    gHandler[num].compare_exchange_strong(expected, h);
+}
+}  // namespace
+
+int osdTimerSet(uint32_t ms, int, void (*fn)(void)) {
+    if (ms == 0) return 255;
+    gOsdFn = fn;
+    ensureHandler(TIMER_OSD_MENU, onOsdMenu);
+    return armWith(TIMER_OSD_MENU, ms);
+}
+void osdTimerKill() { start_timer(TIMER_OSD_MENU, 0); }
+
+int osdRefreshTimerSet(uint32_t ms) {
+    ensureHandler(TIMER_OSD_REFRESH, onOsdRefresh);
+    return armWith(TIMER_OSD_REFRESH, ms);
+}
+
+int osdDelayTimerSet(uint32_t ms, int, int row) {
+    if (ms == 0) return 255;
+    gDelayRow = row;
+    ensureHandler(TIMER_OSD_DELAY, onOsdDelay);
+    return armWith(TIMER_OSD_DELAY, ms);
+}
+
+int tbarEnableTimerSet(uint32_t ms) {
+    ensureHandler(TIMER_TBAR_ENABLE, onTbarEnable);
+    return armWith(TIMER_TBAR_ENABLE, ms);
+}
+void tbarEnableTimerKill() { start_timer(TIMER_TBAR_ENABLE, 0); }
+
+int tbarDelayTimerSet(uint32_t ms, int, void (*fn)(void)) {
+    if (ms == 0) return 255;
+    gTbarDelayFn = fn;
+    ensureHandler(TIMER_TBAR_DELAY, onTbarDelay);
+    return armWith(TIMER_TBAR_DELAY, ms);
+}
+void tbarDelayTimerKill() { start_timer(TIMER_TBAR_DELAY, 0); }
+
+Timer_Handler::Timer_Handler(std::function<void()> callback) : callback_(std::move(callback)) {
+    sigevent ev{};
+    ev.sigev_notify = SIGEV_THREAD;
+    ev.sigev_value.sival_ptr = this;
+    ev.sigev_notify_function = &Timer_Handler::expired;
+    created_ = timer_create(CLOCK_MONOTONIC, &ev, &timer_) == 0;
+}
+
+Timer_Handler::~Timer_Handler() {
+    if (created_) timer_delete(timer_);
+}
+
+int Timer_Handler::start(uint32_t ms) {
+    if (!created_) return -1;
+    itimerspec its = oneShot(ms);
+    return timer_settime(timer_, 0, &its, nullptr) == 0 ? 0 : -1;
+}
+
+bool Timer_Handler::armed() const {
+    itimerspec its{};
+    if (!created_ || timer_gettime(timer_, &its) != 0) return false;
+    return its.it_value.tv_sec != 0 || its.it_value.tv_nsec != 0;
+}
+
+void Timer_Handler::expired(union sigval v) {
+    auto* self = static_cast<Timer_Handler*>(v.sival_ptr);
+    if (self->callback_) self->callback_();
+}

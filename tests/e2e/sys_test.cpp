@@ -1,0 +1,140 @@
+#include "platform/msgq.h"
+#include "support/sim_device.h"
+#include "support/temp_board.h"
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using hx40test::SimDevice;
+
+namespace {
+
+// Queue ids the program recorded in its journal.
+std::vector<int> journalQueueIds(const SimDevice& dev) {
+    std::vector<int> ids;
+    std::string j = dev.journal();
+    std::regex re(R"(msgq\.create type=\d+ id=(\d+))");
+    for (auto it = std::sregex_iterator(j.begin(), j.end(), re); it != std::sregex_iterator(); ++it)
+        ids.push_back(std::stoi((*it)[1]));
+    return ids;
+}
+
+void expectNoQueueLeft(const SimDevice& dev, size_t created) {
+    std::vector<int> ids = journalQueueIds(dev);
+    EXPECT_EQ(ids.size(), created);
+    for (int id : ids) EXPECT_FALSE(board::msgq::exists(id)) << "queue " << id << " left behind";
+    EXPECT_FALSE(fs::exists(dev.file("run/msgq.ids")));
+}
+
+std::set<std::string> threadNames(const SimDevice& dev) {
+    std::set<std::string> names;
+    std::string pid = dev.read("run/app.pid");
+    while (!pid.empty() && pid.back() == '\n') pid.pop_back();
+    for (const auto& e : fs::directory_iterator("/proc/" + pid + "/task")) {
+        std::ifstream in(e.path() / "comm");
+        std::string n;
+        std::getline(in, n);
+        names.insert(n);
+    }
+    return names;
+}
+
+}  // namespace
+
+TEST(SystemStart, TableThreadsRunUnderTheirNamesAndTheWatchdog) {
+    SimDevice dev;
+    std::string why;
+    ASSERT_TRUE(dev.start({"wdt", "30000"}, &why)) << why;
+    const char* const kLiving[] = {"FPNL", "IRRC", "FEND", "MAIN", "IOSD", "BGND", "TBAR"};
+    EXPECT_TRUE(dev.waitFor(
+        [&] {
+            std::set<std::string> names = threadNames(dev);
+            for (const char* n : kLiving)
+                if (!names.count(n)) return false;
+            return true;
+        },
+        10000));
+    ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("BGND        timeout 30000") != std::string::npos; },
+                            10000));
+    std::string state = dev.ctl("state");
+    EXPECT_NE(state.find("watchdog on\n"), std::string::npos) << state;
+    for (const char* row : {"FPNL", "IRRC", "FEND", "MAIN", "IOSD", "BGND"})
+        EXPECT_TRUE(std::regex_search(state, std::regex(std::string(row) + " +timeout 30000 worst \\d+ supervised")))
+            << row << "\n" << state;
+    for (const char* row : {"P7KT", "WSCK", "PTNL", "USRS_MSG", "AUTO_SWITCH"})
+        EXPECT_TRUE(std::regex_search(state, std::regex(std::string(row) + " +timeout 30000 worst 1 unsupervised")))
+            << row;
+    EXPECT_NE(dev.journal().find("pending main_task"), std::string::npos);
+    EXPECT_EQ(dev.stop(), 0);
+    expectNoQueueLeft(dev, 14);
+}
+
+TEST(SystemStart, PanelAndRemoteKeysReachTheKeypadQueue) {
+    SimDevice dev;
+    std::string why;
+    ASSERT_TRUE(dev.start({}, &why)) << why;
+    EXPECT_EQ(dev.ctl("key tap IN1_1"), "OK key 15 tap\n");
+    EXPECT_TRUE(dev.waitJournal("main_task.key key=15 mode=0 param=0 source=2", 10000)) << dev.journal();
+    dev.ctl("key tap MODE");
+    ASSERT_TRUE(dev.waitJournal("main_task.key key=10 mode=1", 10000));
+    dev.ctl("key tap IN2_3");
+    EXPECT_TRUE(dev.waitJournal("main_task.key key=25 mode=1 param=0 source=2", 10000));
+    dev.ctl("key hold MENU 3400");
+    EXPECT_TRUE(dev.waitJournal("main_task.key key=40 mode=1 param=0 source=2", 15000)) << dev.journal();
+    EXPECT_EQ(dev.journal().find("main_task.key key=0 "), std::string::npos);
+    EXPECT_EQ(dev.ctl("ir IN1_2"), "OK ir 0x619E1FE0\n");
+    EXPECT_TRUE(dev.waitJournal("main_task.key key=16 mode=1 param=0 source=2", 10000));
+    EXPECT_EQ(dev.ctl("key tap NOSUCH"), "ERR unknown key 'NOSUCH'\n");
+    // The lock LED follows a held LOCK key.
+    dev.ctl("key hold LOCK 3300");
+    EXPECT_TRUE(dev.waitFor([&] { return dev.read("sim/leds.txt").find("\n27 7 0 0 0\n") != std::string::npos; },
+                            15000));
+    EXPECT_EQ(dev.stop(), 0);
+}
+
+TEST(SystemExits, AStalledThreadMakesTheWatchdogDumpAndReboot) {
+    SimDevice dev;
+    std::string why;
+    ASSERT_TRUE(dev.start({"WDT", "2000"}, &why)) << why;
+    EXPECT_EQ(dev.ctl("stall MAIN 60000"), "OK MAIN stalls 60000 ms\n");
+    EXPECT_EQ(dev.waitExit(30000), 1) << dev.log();
+    EXPECT_NE(dev.read("sim/reboot.log").find("reboot"), std::string::npos);
+    EXPECT_TRUE(fs::exists(dev.file("root/app/logs/regs_dump000.log")));
+    EXPECT_NE(dev.log().find("WDT: thread MAIN stuck"), std::string::npos) << dev.log();
+    expectNoQueueLeft(dev, 14);
+}
+
+TEST(SystemExits, TheEepromOptionErasesTheEepromAndExitsZero) {
+    SimDevice dev;
+    std::ofstream(dev.file("sim/eeprom.bin"), std::ios::binary) << std::string(32768, '\x3C');
+    dev.start({"EePrOm"}, nullptr, 60000);
+    EXPECT_EQ(dev.waitExit(60000), 0) << dev.log();
+    EXPECT_EQ(dev.read("sim/eeprom.bin"), std::string(32768, '\xff'));
+    expectNoQueueLeft(dev, 14);
+}
+
+TEST(SystemExits, InterruptBeforeTheWebServerEndsWithZero) {
+    SimDevice dev;
+    std::string why;
+    ASSERT_TRUE(dev.start({}, &why)) << why;
+    std::string pid = dev.read("run/app.pid");
+    ASSERT_EQ(::kill(std::stoi(pid), SIGINT), 0);
+    EXPECT_EQ(dev.waitExit(20000), 0);
+    expectNoQueueLeft(dev, 14);
+}
+
+TEST(SystemExits, AnFpgaThatIsNotReadyEndsWithOne) {
+    SimDevice dev;
+    std::ofstream(dev.file("sim/board.conf"), std::ios::app) << "fpga_ready = 0\n";
+    dev.start({}, nullptr, 20000);
+    EXPECT_EQ(dev.waitExit(20000), 1);
+    EXPECT_NE(dev.log().find("FPGA: not ready"), std::string::npos) << dev.log();
+    expectNoQueueLeft(dev, 0);  // it ends before the queues exist
+}
