@@ -1,5 +1,7 @@
 #include "core/core_rows.h"
 
+#include "pending.h"
+
 #include <array>
 
 namespace {
@@ -15,7 +17,7 @@ constexpr std::array<FuncRow, kCount> makeRows() {
     for (int node = kFirstKeyFunction; node <= kLastKeyFunction; ++node)
         rows[i++] = FuncRow{static_cast<uint32_t>(node), nullptr, 8, nullptr, FT_KEY, nullptr, fnI(0), fnI(0),
                             fnI(0), fnI(0), 1};
-    rows[i++] = FuncRow{999, nullptr, 5, nullptr, FT_PAGE, nullptr, fnI(0), fnI(0), fnI(0), fnI(0), 1};
+    rows[i++] = FuncRow{999, nullptr, 5, osd_func999, FT_PAGE, nullptr, fnI(0), fnI(0), fnI(0), fnI(0), 1};
     return rows;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/pm.h"
 #include "sys/locks.h"
+#include "sys/valutil.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,22 +22,14 @@ bool isChannelIndexed(uint32_t type) { return type == FT_FLOAT_CH || type == FT_
 bool validRow(int row) { return row >= 0 && row < static_cast<int>(funcDataTbl.size()); }
 
 int32_t readInt(const void* p, int width) {
-    switch (width) {
-    case 1: return *static_cast<const int8_t*>(p);
-    case 2: {
-        int16_t v;
-        std::memcpy(&v, p, 2);
-        return v;
-    }
-    default: {
-        int32_t v;
-        std::memcpy(&v, p, 4);
-        return v;
-    }
-    }
+    return width == 1 ? getVal8(p) : width == 2 ? getVal16(p) : getVal32(p);
 }
 
-void writeInt(void* p, int width, int32_t v) { std::memcpy(p, &v, width); }  // little-endian: low bytes first
+void writeInt(void* p, int width, int32_t v) {
+    if (width == 1) setVal8(p, v);
+    else if (width == 2) setVal16(p, v);
+    else setVal32(p, v);
+}
 
 }  // namespace
 
@@ -52,6 +45,11 @@ void funcTableInstall(std::span<const FuncRowGroup> groups) {
 }
 
 void funcTableInstallProgram() { funcTableInstall(programRowGroups()); }
+
+void funcTableInit() {
+    funcTableInstallProgram();
+    funcTableLoadEnables();
+}
 
 int funcTableLoadEnables(const char* path) {
     std::ifstream in(path);
@@ -115,13 +113,24 @@ void* funcValuePtr(int row, int channel) {
     return p;
 }
 
+int32_t funcIntAt(int row, int channel) {
+    const void* p = funcValuePtr(row, channel);
+    if (p == nullptr || funcDataTbl[row].type < 3 || funcDataTbl[row].type > FT_PAGE) return 0;
+    return readInt(p, funcTypeWidth(funcDataTbl[row].type));
+}
+
+void funcSetIntAt(int row, int channel, int32_t value) {
+    void* p = funcValuePtr(row, channel);
+    if (p == nullptr || funcDataTbl[row].type < 3 || funcDataTbl[row].type > FT_PAGE) return;
+    writeInt(p, funcTypeWidth(funcDataTbl[row].type), value);
+}
+
 int getIntParam(int row, int32_t* value, int channel) {
-    if (!validRow(row) || funcDataTbl[row].type < 3 || funcDataTbl[row].type > 14) return 128;
+    if (!validRow(row) || funcDataTbl[row].type < 3 || funcDataTbl[row].type > 14 || funcDataTbl[row].value == nullptr)
+        return 128;
     if (channel == 255) channel = Channel;
     MutexLock lock(PM_mutex);
-    const void* p = funcValuePtr(row, channel);
-    if (p == nullptr) return 128;
-    *value = readInt(p, funcTypeWidth(funcDataTbl[row].type));
+    *value = funcIntAt(row, channel);
     return 6;
 }
 

@@ -67,6 +67,8 @@ void funcTableInstall(std::span<const FuncRowGroup> groups);
 // The program's table: every page group's rows (funcTableGroups).
 void funcTableInstallProgram();
 std::span<const FuncRowGroup> programRowGroups();
+// Start-up: the program's table with the enable bytes of ../conf/OSD.conf.
+void funcTableInit();
 
 // Sets enable bytes from an enable list: "node 0|1" per line, '#' starts a
 // comment. A missing file changes nothing. Returns the rows changed.
@@ -81,6 +83,12 @@ int isFuncEnable(int node);    // 0 no row, 1 for type 20, else the enable byte
 int funcTypeWidth(uint32_t type);
 // The value's address for a channel (types 1, 4, 8, 12 step by channel).
 void* funcValuePtr(int row, int channel);
+
+// Without a lock (the caller holds PM_mutex where it matters): the integer
+// value of a row of types 3 to 15 for a channel, sign-extended, and its
+// store truncated to the row's width. 0 / nothing for a row without one.
+int32_t funcIntAt(int row, int channel);
+void funcSetIntAt(int row, int channel, int32_t value);
 
 // Read under PM_mutex; channel 255 = the calling thread's channel. Return 6
 // (7 for floats), or 128 with the value untouched for a type that does not

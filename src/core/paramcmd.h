@@ -7,23 +7,19 @@
 #include <string>
 
 // Results of parseVidCmd.
-enum : int {
-    YST_SET = 5,      // a value was set
-    YST_INT = 6,      // an integer is returned
-    YST_FLOAT = 7,    // a float is returned
-    YST_KEY = 8,      // a key function was posted
-    YST_TEXT = 9,     // a text is returned
-    YST_NOTHING = 11, // handled, nothing to report
-};
+inline constexpr int YST_SET = 5;       // a value was set
+inline constexpr int YST_INT = 6;       // an integer is returned
+inline constexpr int YST_FLOAT = 7;     // a float is returned
+inline constexpr int YST_KEY = 8;       // a key function was posted
+inline constexpr int YST_TEXT = 9;      // a text is returned
+inline constexpr int YST_NOTHING = 11;  // handled, nothing to report (a row without a value ran its action)
 
 // Error numbers of the "Y" reply (every other result). Chosen here once.
-enum : int {
-    YERR_SYNTAX = 1,       // fields missing or surplus, not numbers, operation not 0 or 1
-    YERR_NO_FUNCTION = 2,  // no row has the function number
-    YERR_REFUSED = 3,      // the restriction check refused the set
-    YERR_DISABLED = 10,    // the node is disabled (../conf/OSD.conf)
-    YERR_NO_VALUE = 12,    // the row holds no value to read or set
-};
+inline constexpr int YERR_SYNTAX = 1;       // fields missing or surplus, not numbers, operation not 0 or 1
+inline constexpr int YERR_NO_FUNCTION = 2;  // no row has the function number
+inline constexpr int YERR_REFUSED = 3;      // the restriction check refused the set
+inline constexpr int YERR_DISABLED = 10;    // the node is disabled (../conf/OSD.conf)
+inline constexpr int YERR_NO_VALUE = 12;    // the row holds no value to read or set
 
 // Parses " <0 set|1 get>,<function>[,<value|+|->]" and performs it. Sets
 // the calling thread's Channel from the node's leading digit (3 CH1, 4 CH2)
