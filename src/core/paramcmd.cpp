@@ -11,8 +11,6 @@
 #include "sys/print.h"
 
 #include <algorithm>
-#include <array>
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -70,7 +68,6 @@ bool parseInt(std::string_view s, int64_t& out) {
     for (size_t k = i; k < s.size(); ++k)
         if (s[k] < '0' || s[k] > '9') return false;
     std::string text(s);
-    errno = 0;
     long long v = std::strtoll(text.c_str(), nullptr, 10);
     // Values beyond 32 bits clamp to the 32-bit range, as on the device.
     out = std::clamp<long long>(v, INT32_MIN, INT32_MAX);
@@ -132,6 +129,7 @@ int getRow(int node, int row, float* f, int32_t* i, const char** text) {
     if (r.type == FT_KEY) {
         for (const KeyGet& k : kKeyGets)
             if (k.node == node) {
+                MutexLock lock(PM_mutex);
                 *i = k.get();
                 return YST_INT;
             }
@@ -156,7 +154,6 @@ float clampFloat(int row, float v) {
     const FuncRow& r = funcDataTbl[row];
     return r.max.f >= r.min.f ? std::clamp(v, r.min.f, r.max.f) : v;
 }
-
 
 // A set of one node with the value text (already checked: the row exists
 // and is enabled; Channel is the node's). A row without a value (a text or
@@ -208,24 +205,44 @@ int setRow(int node, int row, std::string_view valueText) {
     return p != nullptr ? YST_SET : YST_NOTHING;
 }
 
-// Checks the function field and the row; 0 when the node can be used.
-int lookUp(std::string_view field, int& node, int& row) {
-    int64_t n = 0;
-    if (field.empty() || field[0] == '-' || field[0] == '+' || !parseInt(field, n)) return YERR_SYNTAX;
-    node = static_cast<int>(n);
+// The node's row; 0 when it can be used, else the error number.
+int rowOf(int node, int& row) {
     row = funcNum2TblInx(node);
     if (row == 0) return YERR_NO_FUNCTION;
-    if (!isFuncEnable(node)) return YERR_DISABLED;
-    return 0;
+    return isFuncEnable(node) ? 0 : YERR_DISABLED;
 }
 
 // Sets one node to a value text on the path of the "Y" set.
 int setNode(int node, std::string_view valueText) {
-    int row = funcNum2TblInx(node);
-    if (row == 0) return YERR_NO_FUNCTION;
-    if (!isFuncEnable(node)) return YERR_DISABLED;
+    int row = 0;
+    if (int err = rowOf(node, row)) return err;
     ChannelScope scope(node);
     return setRow(node, row, valueText);
+}
+
+int parseVidCmdFields(const char* params, float* f, int32_t* i, const char** text) {
+    std::string_view fields[3];
+    int n = 0;
+    if (params == nullptr || !splitFields(params, fields, 3, n) || n < 2) return YERR_SYNTAX;
+    if (fields[0] != "0" && fields[0] != "1") return YERR_SYNTAX;
+    bool isGet = fields[0] == "1";
+    int64_t number = 0;
+    if (fields[1][0] == '-' || fields[1][0] == '+' || !parseInt(fields[1], number)) return YERR_SYNTAX;
+    int node = static_cast<int>(number), row = 0;
+    if (int err = rowOf(node, row)) return err;
+
+    ChannelScope scope(node);
+    if (isGet) {
+        if (n != 2) return YERR_SYNTAX;
+        return getRow(node, row, f, i, text);
+    }
+    if (funcDataTbl[row].type == FT_KEY) {
+        // The key reaches the main task through the front-panel thread.
+        postKey(E_EXMSG_TYPE_FPANEL, node - kKeyFunctionBase);
+        return YST_KEY;
+    }
+    if (n != 3) return YERR_SYNTAX;
+    return setRow(node, row, fields[2]);
 }
 
 }  // namespace
@@ -246,33 +263,6 @@ int isParamRestricted(int row, int32_t value) {
     if (type >= 3 && type <= FT_PAGE && funcDataTbl[row].value != nullptr && funcIntAt(row, Channel) == value) return 0;
     return -1;
 }
-
-namespace {
-
-int parseVidCmdFields(const char* params, float* f, int32_t* i, const char** text) {
-    std::string_view fields[3];
-    int n = 0;
-    if (params == nullptr || !splitFields(params, fields, 3, n) || n < 2) return YERR_SYNTAX;
-    if (fields[0] != "0" && fields[0] != "1") return YERR_SYNTAX;
-    bool isGet = fields[0] == "1";
-    int node = 0, row = 0;
-    if (int err = lookUp(fields[1], node, row)) return err;
-
-    ChannelScope scope(node);
-    if (isGet) {
-        if (n != 2) return YERR_SYNTAX;
-        return getRow(node, row, f, i, text);
-    }
-    if (funcDataTbl[row].type == FT_KEY) {
-        // The key reaches the main task through the front-panel thread.
-        postKey(E_EXMSG_TYPE_FPANEL, node - kKeyFunctionBase);
-        return YST_KEY;
-    }
-    if (n != 3) return YERR_SYNTAX;
-    return setRow(node, row, fields[2]);
-}
-
-}  // namespace
 
 int parseVidCmd(const char* params, float* f, int32_t* i, const char** text) {
     int status = parseVidCmdFields(params, f, i, text);

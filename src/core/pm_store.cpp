@@ -231,46 +231,47 @@ void factoryResetInitEeprom(int withNetwork) {
     PRINT(PRINT_GENERAL, "factoryResetInitEeprom(%d)\n", withNetwork);
     board::journal("factoryResetInitEeprom", "withNetwork=%d", withNetwork);
     const FactoryImage& img = factoryImage();
-    std::lock_guard store(gStoreMutex);
     {
-        // RAM first: a save of dirty zones must not bring the old values back.
-        MutexLock lock(PM_mutex);
-        std::memcpy(&PM, img.pm, sizeof PM);
-        std::memcpy(PM_I, img.pmi, sizeof img.pmi);
-        vpFromImage(img.vp);
-        custWinFromImage(img.custWin, custWin);
-        for (auto& ch : vp.chData) ch.cFlags.fetch_and(static_cast<uint16_t>(~VP_CFLAG_DIRTY));
-        vp.gFlags.fetch_and(~uint32_t{VP_GFLAG_CUSTWIN_SAVE});
+        std::lock_guard store(gStoreMutex);
+        {
+            // RAM first: a save of dirty zones must not bring the old values back.
+            MutexLock lock(PM_mutex);
+            std::memcpy(&PM, img.pm, sizeof PM);
+            std::memcpy(PM_I, img.pmi, sizeof img.pmi);
+            vpFromImage(img.vp);
+            custWinFromImage(img.custWin, custWin);
+            for (auto& ch : vp.chData) ch.cFlags.fetch_and(static_cast<uint16_t>(~VP_CFLAG_DIRTY));
+            vp.gFlags.fetch_and(~uint32_t{VP_GFLAG_CUSTWIN_SAVE});
+        }
+        const uint8_t unsealed[eemap::kSealSize + 1] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+        write(eemap::kSeal, unsealed, sizeof unsealed, "the seal");
+
+        write(eemap::kModelName, img.modelName, sizeof img.modelName, "the model name");
+        uint8_t serial[eemap::kSerialNumberSize];
+        static const uint8_t kBlank[eemap::kSerialNumberSize] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+        // The serial number is the device's own: only a blank one is replaced.
+        if (read(eemap::kSerialNumber, serial, sizeof serial, "the serial number") &&
+            std::memcmp(serial, kBlank, sizeof serial) == 0)
+            write(eemap::kSerialNumber, img.serialNumber, sizeof img.serialNumber, "the serial number");
+        set_default_dev_name();
+
+        bool ok = write(eemap::kVp, img.vp, sizeof img.vp, "vp");
+        for (int z = 0; z < eemap::kZoneCount; ++z)
+            ok = write(eemap::zoneAddr(z % 8, z / 8), img.pm, kPmStoredSize, "a parameter zone") && ok;
+        ok = write(eemap::kPmi, img.pmi, sizeof img.pmi, "PM_I") && ok;
+        ok = write(eemap::kCustWin, img.custWin, sizeof img.custWin, "the custom windows") && ok;
+        ok = write(eemap::kPrevOutFormat, img.prevOutFormat, sizeof img.prevOutFormat, "the previous output formats") &&
+             ok;
+        if (ok) {
+            uint8_t seal[eemap::kSealSize + 1];
+            std::memcpy(seal, eemap::kSealBytes, eemap::kSealSize);
+            seal[eemap::kSealSize] = eemap::kVersionByte;
+            write(eemap::kSeal, seal, sizeof seal, "the seal");
+        }
     }
-    const uint8_t unsealed[eemap::kSealSize + 1] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    write(eemap::kSeal, unsealed, sizeof unsealed, "the seal");
-
-    write(eemap::kModelName, img.modelName, sizeof img.modelName, "the model name");
-    uint8_t serial[eemap::kSerialNumberSize];
-    static const uint8_t kBlank[eemap::kSerialNumberSize] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    // The serial number is the device's own: only a blank one is replaced.
-    if (read(eemap::kSerialNumber, serial, sizeof serial, "the serial number") &&
-        std::memcmp(serial, kBlank, sizeof serial) == 0)
-        write(eemap::kSerialNumber, img.serialNumber, sizeof img.serialNumber, "the serial number");
-    set_default_dev_name();
-
-    bool ok = write(eemap::kVp, img.vp, sizeof img.vp, "vp");
-    for (int z = 0; z < eemap::kZoneCount; ++z)
-        ok = write(eemap::zoneAddr(z % 8, z / 8), img.pm, kPmStoredSize, "a parameter zone") && ok;
-    ok = write(eemap::kPmi, img.pmi, sizeof img.pmi, "PM_I") && ok;
-    ok = write(eemap::kCustWin, img.custWin, sizeof img.custWin, "the custom windows") && ok;
-    ok = write(eemap::kPrevOutFormat, img.prevOutFormat, sizeof img.prevOutFormat, "the previous output formats") &&
-         ok;
-
+    // The records of the network, web and serial settings keep their own checks.
     factoryResetWebSettings();
     if (withNetwork) factoryResetNetworkRecord();
-
-    if (ok) {
-        uint8_t seal[eemap::kSealSize + 1];
-        std::memcpy(seal, eemap::kSealBytes, eemap::kSealSize);
-        seal[eemap::kSealSize] = eemap::kVersionByte;
-        write(eemap::kSeal, seal, sizeof seal, "the seal");
-    }
 }
 
 void loadParameterMemory() {

@@ -32,8 +32,8 @@ int eepromSaveVpData();
 
 // Writes the factory values of the whole EEPROM image and of the records in
 // RAM. With withNetwork non-zero the network record is reset too (keeping
-// the MAC address). The seal is written last, so an interrupted reset is
-// done again at the next start.
+// the MAC address). The seal is written after the parameter image, so an
+// interrupted reset is done again at the next start.
 void factoryResetInitEeprom(int withNetwork);
 
 // Device name = model name + "-" + the serial number modulo 10000.

@@ -2,6 +2,7 @@
 #include "core/factory.h"
 #include "core/pm.h"
 #include "core/pm_store.h"
+#include "platform/sim/i2c_sim.h"
 #include "support/temp_board.h"
 #include "sys/eeprom.h"
 #include "sys/locks.h"
@@ -153,7 +154,9 @@ TEST_F(PmStore, DefaultDeviceName) {
 }
 
 TEST_F(PmStore, SanityCheck) {
+    EXPECT_FALSE(pmSanityOk());  // a blank EEPROM
     factoryResetInitEeprom(0);
+    ASSERT_TRUE(pmSanityOk());
     struct Case {
         const char* name;
         void (*spoil)(PmStore&);
@@ -166,16 +169,22 @@ TEST_F(PmStore, SanityCheck) {
         {"CH2 video input", [](PmStore&) { vp.chData[1].vidInput = 24; }},
         {"CH2 fixed format", [](PmStore&) { vp.fixedOutFrmt[1] = 245; }},
     };
+    const PMRec goodPm = PM;
+    const uint8_t goodInput = vp.chData[1].vidInput;
     for (const Case& c : cases) {
-        factoryResetInitEeprom(0);
-        ASSERT_TRUE(pmSanityOk()) << c.name;
         c.spoil(*this);
         EXPECT_FALSE(pmSanityOk()) << c.name;
-        // The start-up check restores the factory values.
-        parameterSanityCheck();
-        EXPECT_TRUE(pmSanityOk()) << c.name;
-        EXPECT_EQ(PM.SEL_INPUT[1], 2) << c.name;
+        put(0x7E00, std::string("HX40\x01", 5));
+        PM = goodPm;
+        vp.chData[1].vidInput = goodInput;
+        vp.fixedOutFrmt[1] = 0;
+        ASSERT_TRUE(pmSanityOk()) << c.name;
     }
+    // The start-up check restores the factory values.
+    PM.SEL_INPUT[1] = 9;
+    parameterSanityCheck();
+    EXPECT_TRUE(pmSanityOk());
+    EXPECT_EQ(PM.SEL_INPUT[1], 2);
     EXPECT_TRUE(pmMutexFree());
 }
 
@@ -258,4 +267,15 @@ TEST_F(PmStore, ConnectorOfAVideoInput) {
         int vid, connector;
     } cases[] = {{0, 0}, {7, 7}, {8, 0}, {15, 7}, {16, 0}, {23, 7}, {28, 4}, {29, 5}, {24, -1}, {30, -1}, {255, -1}, {-1, -1}};
     for (const Case& c : cases) EXPECT_EQ(vidInputToConnector(c.vid), c.connector) << c.vid;
+}
+
+TEST_F(PmStore, AnAbsentEepromIsReportedAndReleasesTheLock) {
+    board::sim::i2c::detach(0, 0x56);
+    vp.chData[0].cFlags = VP_CFLAG_DIRTY;
+    EXPECT_EQ(eepromSaveFullPMData(0, 0), 1);
+    uint8_t b = 0;
+    EXPECT_EQ(eepromLoadSingleParam(0, 0, &b, 0, 1), 1);
+    EXPECT_EQ(eepromSaveSingleParam(0, 0, &b, 0, 1), 1);
+    EXPECT_FALSE(pmSanityOk());
+    EXPECT_TRUE(pmMutexFree());
 }
