@@ -289,20 +289,24 @@ TEST_F(ParseVidCmd, NodesWithoutAValueRunTheirActionAndReportNothing) {
 }
 
 TEST_F(ParseVidCmd, ChannelPageNodesRunOnTheirChannel) {
-    Channel = 1;
-    EXPECT_EQ(run(" 0,3931,5"), 5);
-    EXPECT_EQ(Channel, 1);
-    Channel = 0;
-    EXPECT_EQ(run(" 0,4822,1"), 5);
-    EXPECT_EQ(Channel, 0);
-    Channel = 1;
-    EXPECT_EQ(run(" 0,13,1"), 5);  // neither page: the thread's own channel
-    EXPECT_EQ(Channel, 1);
-    ASSERT_EQ(gCalls.size(), 3u);
-    EXPECT_EQ(gCalls[0].channel, 0);
-    EXPECT_EQ(gCalls[1].channel, 1);
-    EXPECT_EQ(gCalls[2].channel, 1);
-    EXPECT_EQ(keys(E_EXMSG_TYPE_KEYPAD), (std::vector<int>{43, 44, 44}));
+    struct Case {
+        int threadChannel;
+        const char* text;
+        int actionChannel, tunedKey;
+    } cases[] = {
+        {1, " 0,3931,5", 0, 43},
+        {0, " 0,4822,1", 1, 44},
+        {1, " 0,13,1", 1, 44},  // neither page: the thread's own channel
+    };
+    for (const Case& c : cases) {
+        gCalls.clear();
+        Channel = c.threadChannel;
+        EXPECT_EQ(run(c.text), 5) << c.text;
+        EXPECT_EQ(Channel, c.threadChannel) << c.text;
+        ASSERT_EQ(gCalls.size(), 1u) << c.text;
+        EXPECT_EQ(gCalls[0].channel, c.actionChannel) << c.text;
+        EXPECT_EQ(keys(E_EXMSG_TYPE_KEYPAD), std::vector<int>{c.tunedKey}) << c.text;
+    }
 
     // A channel-indexed row reads the element of the node's channel.
     Channel = 0;
