@@ -1,7 +1,5 @@
 #include "protocol_fixture.h"
 
-#include "protocol/log_channel.h"
-
 using namespace hx40test;
 using Protocol7700::ParameterValue;
 
@@ -99,41 +97,10 @@ TEST_F(ProtocolParserTest, ParameterConversion) {
         {"#SIZED x,", "~01@SIZED x, ERR1\r\n"},
         {"#ECHO MiXed,,case", "~01@MiXed  case\r\n"},
     });
-}
-
-TEST_F(ProtocolParserTest, BuildParameterTable) {
-    struct {
-        const char* text;
-        Protocol7700::ParameterType type;
-        const char* want;  // describe() of the value
-    } cases[] = {
-        {"", Protocol7700::PARAM_INTEGER, "1:0"},
-        {"-5", Protocol7700::PARAM_INTEGER, "1:-5"},
-        {"2147483648", Protocol7700::PARAM_INTEGER, "1:2147483647"},
-        {"0x10", Protocol7700::PARAM_INTEGER, "0:?"},
-        {"12 ", Protocol7700::PARAM_INTEGER, "0:?"},
-        {"abc", Protocol7700::PARAM_SIZED_STRING, "3:abc:3"},
-        {"", Protocol7700::PARAM_SIZED_STRING, "3::0"},
-        {"abc", Protocol7700::PARAM_STRING, "2:abc"},
-        {"10.0.0.1", Protocol7700::PARAM_IPV4, "4:10,0,0,1"},
-        {"192.168.1.300", Protocol7700::PARAM_IPV4, "0:?"},
-        {"", Protocol7700::PARAM_IPV4, "0:?"},
-        {"1", Protocol7700::PARAM_INVALID, "0:?"},
-        {"1", static_cast<Protocol7700::ParameterType>(9), "0:?"},
-    };
-    for (const auto& c : cases) {
-        std::string text = c.text;
-        ParameterValue v = ParameterValue::BuildParameter(text, c.type);
-        EXPECT_EQ(describe({v}), c.want) << c.text;
-        if (v.type != Protocol7700::PARAM_SIZED_STRING) {
-            EXPECT_EQ(v.length, 0) << c.text;
-        }
-    }
-    // A NUL inside the text is not part of a number.
-    std::string withNul("12\0" "3", 4);
-    EXPECT_EQ(ParameterValue::BuildParameter(withNul, Protocol7700::PARAM_INTEGER).type, Protocol7700::PARAM_INVALID);
-    std::string ipWithNul("10.0.0.1\0x", 10);
-    EXPECT_EQ(ParameterValue::BuildParameter(ipWithNul, Protocol7700::PARAM_IPV4).type, Protocol7700::PARAM_INVALID);
+    // A NUL inside a number or an address is not part of it.
+    using namespace std::string_literals;
+    EXPECT_EQ(line("#INT 12\0" "3"s), "~01@INT 12\0" "3 ERR1\r\n"s);
+    EXPECT_EQ(line("#IP 10.0.0.1\0"s), "~01@IP 10.0.0.1\0 ERR1\r\n"s);
 }
 
 TEST_F(ProtocolParserTest, DefaultCommandGetsTheWordAsTyped) {
@@ -332,14 +299,4 @@ TEST(ParserText, SplitReadsLikeGetline) {
     std::string word = "net-ip?\xe9x";
     Protocol7700::to_upper(word);
     EXPECT_EQ(word, "NET-IP?\xe9X");
-}
-
-TEST(LogChannels, OneChannelPerName) {
-    IChannelsFactory& f = IChannelsFactory::Instance();
-    EXPECT_EQ(f.Init(), 1);
-    ILogChannel* a = f.GetLogChannel("protocol");
-    EXPECT_EQ(f.GetLogChannel("protocol"), a);
-    EXPECT_NE(f.GetLogChannel("communication"), a);
-    EXPECT_FALSE(a->isDebugEnabled());
-    a->error("discarded %d", 1);
 }
