@@ -22,8 +22,8 @@ namespace {
 
 // Words that are dispatched but kept out of HELP's list.
 const char* const kHiddenNames[] = {
-    "FCT-MAC",  "NTMC?",     "EDID-IN-AUDIO-CH?", "DIR",          "TYPE?",
-    "LABELS?",  "LABELS",    "COLOR-SPACE-IN?",   "HDCP-IN?",     "MODELINE?",
+    "FCT-MAC",      "NTMC?",           "EDID-IN-AUDIO-CH?", "DIR",        "TYPE?",
+    "LABELS?",      "LABELS",          "COLOR-SPACE-IN?",   "HDCP-IN?",   "MODELINE?",
     "COLOR-DEPTH?", "EDID-IN-RESOLUTION?", "VOLUME-IN?",
 };
 
