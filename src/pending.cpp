@@ -116,7 +116,6 @@ void LoadLinuxNetworkParam() { pending("LoadLinuxNetworkParam"); }
 void factoryResetInitEeprom(int) { pending("factoryResetInitEeprom"); }
 void loadParameterMemory() { pending("loadParameterMemory"); }
 void writeUserMessageFiles() { pending("writeUserMessageFiles"); }
-void scalerBringUp() { pending("scalerBringUp"); }
 void audioInit() { pending("audioInit"); }
 void frontEnd_init() { pending("frontEnd_init"); }
 void backEnd_init() { pending("backEnd_init"); }

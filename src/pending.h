@@ -37,7 +37,6 @@ void LoadLinuxNetworkParam();
 void factoryResetInitEeprom(int flag);
 void loadParameterMemory();
 void writeUserMessageFiles();
-void scalerBringUp();
 void audioInit();
 void frontEnd_init();
 void backEnd_init();
