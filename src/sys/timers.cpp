@@ -28,6 +28,8 @@ void expired(union sigval v) {
     if (auto h = gHandler[num].load()) h(num);
 }
 
+std::mutex gDelayMutex;  // the stored row and its timer change together
+
 itimerspec oneShot(uint32_t ms) {
     itimerspec its{};
     its.it_value.tv_sec = ms / 1000;
@@ -48,6 +50,12 @@ bool ensureCreated(int num) {
     }
     gCreated[num] = true;
     return true;
+}
+
+bool armed(int num) {
+    itimerspec its{};
+    if (!gCreated[num] || timer_gettime(gTimer[num], &its) != 0) return false;
+    return its.it_value.tv_sec != 0 || its.it_value.tv_nsec != 0;
 }
 
 void postStLoop(uint16_t key, uint32_t param) {
@@ -129,6 +137,14 @@ int osdRefreshTimerSet(uint32_t ms) { return arm(TIMER_OSD_REFRESH, ms); }
 
 int osdDelayTimerSet(uint32_t ms, int, int row) {
     if (ms == 0) return 255;
+    // Another row's delayed action still pending runs now rather than being
+    // lost (a factory reset and a menu's action must not cancel each other).
+    std::lock_guard lock(gDelayMutex);
+    int pending = gDelayRow;
+    if (pending != row && armed(TIMER_OSD_DELAY)) {
+        start_timer(TIMER_OSD_DELAY, 0);
+        postStLoop(KEY_DELAYED_ACTION, static_cast<uint32_t>(pending));
+    }
     gDelayRow = row;
     return arm(TIMER_OSD_DELAY, ms);
 }
