@@ -145,3 +145,28 @@ TEST(SystemExits, AnFpgaThatIsNotReadyEndsWithOne) {
     EXPECT_NE(dev.log().find("FPGA: not ready"), std::string::npos) << dev.log();
     expectNoQueueLeft(dev, 0);  // it ends before the queues exist
 }
+
+TEST(SystemStart, StepsRunInTheDevicesOrderAndOptionsMatchInAnyCase) {
+    SimDevice dev;
+    std::string why;
+    ASSERT_TRUE(dev.start({"Web_Enable", "fACTORY", "phy-reset"}, &why)) << why;
+    std::string j = dev.journal();
+    const char* const kOrder[] = {
+        "pending checkFactoryResetMarker", "pending switchWebIndexPages(enable)", "pending scalerReset",
+        "pending clocksInit",              "msgq.create type=0 ",                 "msgq.create type=13 ",
+        "pending LoadLinuxNetworkParam",   "fpga.reset",                          "pending factoryResetInitEeprom",
+        "pending loadParameterMemory",     "pending writeUserMessageFiles",       "pending scalerBringUp",
+        "dsp.init",                        "pending audioInit",                   "pending frontEnd_init",
+        "pending backEnd_init",            "pending initOutputResolutions",       "pending parameterSanityCheck",
+        "pending audioUnmute",             "pending stInit",                      "pending pulseInputHotPlug",
+    };
+    size_t at = 0;
+    for (const char* step : kOrder) {
+        size_t found = j.find(step, at);
+        EXPECT_NE(found, std::string::npos) << step << " missing or out of order\n" << j;
+        if (found != std::string::npos) at = found;
+    }
+    EXPECT_EQ(j.find("switchWebIndexPages(disable)"), std::string::npos);
+    EXPECT_EQ(std::string(dev.read("proc/sys/net/ipv4/tcp_keepalive_time")), "60\n");
+    EXPECT_EQ(dev.stop(), 0);
+}
