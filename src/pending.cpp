@@ -15,6 +15,12 @@ void pending(const char* name) {
     board::journal("pending", "%s", name);
 }
 
+// An unsupervised table thread whose body is not built yet.
+void* endsAtOnce(const char* name) {
+    pending(name);
+    return nullptr;
+}
+
 // A supervised loop that only keeps its watchdog row alive and takes the
 // keys of its queue so that senders never find it full.
 void* drainLoop(int queue, const char* call, uint32_t periodMs) {
@@ -62,26 +68,11 @@ void* ichips_osd(void*) {
     return drainLoop(E_EXMSG_TYPE_STLOOP, "ichips_osd.key", 20);
 }
 
-void* p7k_thread(void*) {
-    pending("p7k_thread");
-    return nullptr;
-}
-void* lws_service_task(void*) {
-    pending("lws_service_task");
-    return nullptr;
-}
-void* port_tunneling_thread(void*) {
-    pending("port_tunneling_thread");
-    return nullptr;
-}
-void* users_message_thread(void*) {
-    pending("users_message_thread");
-    return nullptr;
-}
-void* auto_switch_thread(void*) {
-    pending("auto_switch_thread");
-    return nullptr;
-}
+void* p7k_thread(void*) { return endsAtOnce("p7k_thread"); }
+void* lws_service_task(void*) { return endsAtOnce("lws_service_task"); }
+void* port_tunneling_thread(void*) { return endsAtOnce("port_tunneling_thread"); }
+void* users_message_thread(void*) { return endsAtOnce("users_message_thread"); }
+void* auto_switch_thread(void*) { return endsAtOnce("auto_switch_thread"); }
 
 int create_t_bar_thread() {
     pending("create_t_bar_thread");
@@ -114,7 +105,6 @@ void scalerReset() { pending("scalerReset"); }
 void clocksInit() { pending("clocksInit"); }
 void LoadLinuxNetworkParam() { pending("LoadLinuxNetworkParam"); }
 void writeUserMessageFiles() { pending("writeUserMessageFiles"); }
-void scalerBringUp() { pending("scalerBringUp"); }
 void audioInit() { pending("audioInit"); }
 void frontEnd_init() { pending("frontEnd_init"); }
 void backEnd_init() { pending("backEnd_init"); }

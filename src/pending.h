@@ -39,7 +39,6 @@ void scalerReset();
 void clocksInit();
 void LoadLinuxNetworkParam();
 void writeUserMessageFiles();
-void scalerBringUp();
 void audioInit();
 void frontEnd_init();
 void backEnd_init();

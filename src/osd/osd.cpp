@@ -4,7 +4,8 @@
 #include "osd/chara_width.h"
 #include "osd/sentences.h"
 #include "platform/journal.h"
-#include "scaler/diag.h"
+#include "sys/print.h"
+#include "sys/watchdog.h"
 #include "scaler/output_formats.h"
 #include "scaler/regs.h"
 #include "scaler/scaler.h"
@@ -59,10 +60,10 @@ int charaWidth(int c) { return (c >= 0 && c < osdfont::kTableSize) ? charaHw[c] 
 // Waits for the engine to finish; gives up after kBusyReads status reads.
 void busyWait() {
     for (int i = 0; i < kBusyReads; ++i) {
-        scaler_wdt_clear();
+        WDT_Clear();
         if (!(read_C812(R::STATUS, 0) & 0x01)) return;
     }
-    scaler_print(kPrintOsd, "{'%s':OVERFLOW!!! delimitLoop=%d}\r\n", "(busy&0x01)!=0", kBusyReads);
+    PRINT(PRINT_GENERAL, "{'%s':OVERFLOW!!! delimitLoop=%d}\r\n", "(busy&0x01)!=0", kBusyReads);
     board::journal("osd.overflow", "reads=%d", kBusyReads);
 }
 
@@ -74,7 +75,7 @@ void startOperation(uint8_t op) {
 
 void fillLocked(int x, int w, int y, int h, int colour) {
     if (w <= 0 || h <= 0) {
-        scaler_print(kPrintOsd, "osd_paint: empty rectangle %dx%d\r\n", w, h);
+        PRINT(PRINT_GENERAL, "osd_paint: empty rectangle %dx%d\r\n", w, h);
         return;
     }
     reg(R::FILL_COLOUR, static_cast<uint64_t>(colour));
@@ -122,7 +123,7 @@ struct Sentence {
 // Reads sentence n of s1; false (with a diagnostic) when there is none.
 bool parseSentence(int n, Sentence& s) {
     if (n < 1 || n > kSentenceCount) {
-        scaler_print(kPrintOsd, "osd: no sentence %d\r\n", n);
+        PRINT(PRINT_GENERAL, "osd: no sentence %d\r\n", n);
         return false;
     }
     std::vector<long> fields;
@@ -138,7 +139,7 @@ bool parseSentence(int n, Sentence& s) {
         p = end;
     }
     if (fields.size() < 6) {
-        scaler_print(kPrintOsd, "osd: sentence %d is malformed\r\n", n);
+        PRINT(PRINT_GENERAL, "osd: sentence %d is malformed\r\n", n);
         return false;
     }
     s.fg[0] = static_cast<int>(fields[1]);
@@ -147,7 +148,7 @@ bool parseSentence(int n, Sentence& s) {
     s.bg[1] = static_cast<int>(fields[4]);
     size_t count = static_cast<size_t>(std::max(0L, fields[5]));
     if (count > fields.size() - 6) {
-        scaler_print(kPrintOsd, "osd: sentence %d has %zu of its %zu glyphs\r\n", n, fields.size() - 6, count);
+        PRINT(PRINT_GENERAL, "osd: sentence %d has %zu of its %zu glyphs\r\n", n, fields.size() - 6, count);
         count = fields.size() - 6;
     }
     s.codes.assign(fields.begin() + 6, fields.begin() + 6 + static_cast<long>(count));
@@ -183,12 +184,12 @@ void loadPalette(uint8_t (&bytes)[R::OSD_PALETTE_BYTES], std::ifstream& in) {
             p = end + (k < 2 ? 1 : 0);
         }
         if (!ok) {
-            scaler_print(kPrintOsd, "pallet_data line %d is malformed\r\n", entry + 1);
+            PRINT(PRINT_GENERAL, "pallet_data line %d is malformed\r\n", entry + 1);
             continue;  // stays black
         }
         for (int k = 0; k < 3; ++k) bytes[3 * entry + k] = static_cast<uint8_t>(rgb[k]);
     }
-    if (entry < kPaletteEntries) scaler_print(kPrintOsd, "pallet_data has %d of %d lines\r\n", entry, kPaletteEntries);
+    if (entry < kPaletteEntries) PRINT(PRINT_GENERAL, "pallet_data has %d of %d lines\r\n", entry, kPaletteEntries);
 }
 
 }  // namespace
@@ -209,7 +210,7 @@ void osd_paint(int x, int w, int y, int h, int colour) {
 
 void osd_put_part(int n, int x, int y) {
     if (n < 0 || n >= OSDPARTS_COUNT) {
-        scaler_print(kPrintOsd, "osd_put_part: no part %d\r\n", n);
+        PRINT(PRINT_GENERAL, "osd_put_part: no part %d\r\n", n);
         return;
     }
     long f[5];
@@ -218,14 +219,14 @@ void osd_put_part(int n, int x, int y) {
         char* end = nullptr;
         v = std::strtol(p, &end, 10);
         if (end == p) {
-            scaler_print(kPrintOsd, "osd_put_part: part %d is malformed\r\n", n);
+            PRINT(PRINT_GENERAL, "osd_put_part: part %d is malformed\r\n", n);
             return;
         }
         p = *end == ',' ? end + 1 : end;
     }
     const long px = f[1], py = f[2], w = f[3], h = f[4];
     if (w <= 0 || h <= 0 || px < 0 || py < 0) {
-        scaler_print(kPrintOsd, "osd_put_part: part %d is malformed\r\n", n);
+        PRINT(PRINT_GENERAL, "osd_put_part: part %d is malformed\r\n", n);
         return;
     }
     const uint32_t source =
@@ -301,14 +302,14 @@ void osd_put_num(int sign_mode, int digits, int value, int x, int y, int fg, int
 void osd_put_bmp(int x, int y) {
     std::ifstream in("../memfiles/logo.bmp", std::ios::binary);
     if (!in) {
-        scaler_print(kPrintOsd, "logo.bmp File open error\n");
+        PRINT(PRINT_GENERAL, "logo.bmp File open error\n");
         return;
     }
     std::vector<uint8_t> rows(static_cast<size_t>(kLogoW) * kLogoH);
     in.seekg(kLogoHeader);
     in.read(reinterpret_cast<char*>(rows.data()), static_cast<std::streamsize>(rows.size()));
     if (in.gcount() != static_cast<std::streamsize>(rows.size())) {
-        scaler_print(kPrintOsd, "logo.bmp is too short\n");
+        PRINT(PRINT_GENERAL, "logo.bmp is too short\n");
         return;
     }
     OsdGuard lock(gOsdLock);
@@ -400,10 +401,10 @@ void osd_write_inh_ct(int inhibit, int ctl) {
 }
 
 void osd_write_plt(int channel) {
-    scaler_print(kPrintOsd, "Load pallet_data(%sosd_pallet.csv).\n", "../memfiles/");
+    PRINT(PRINT_GENERAL, "Load pallet_data(%sosd_pallet.csv).\n", "../memfiles/");
     std::ifstream in(kPalettePath);
     if (!in) {
-        scaler_print(kPrintOsd, "pallet_data was not found.\n");
+        PRINT(PRINT_GENERAL, "pallet_data was not found.\n");
         sys_exit(1);
     }
     uint8_t bytes[R::OSD_PALETTE_BYTES];

@@ -1,7 +1,8 @@
 #include "scaler/output_formats.h"
 
 #include "platform/journal.h"
-#include "scaler/diag.h"
+#include "sys/print.h"
+#include "sys/watchdog.h"
 #include "scaler/regs.h"
 #include "scaler/scaler.h"
 
@@ -66,7 +67,7 @@ const char* getOutputFormat(int format) {
 
 void set_output_timing(int channel, int format) {
     if (channel < 0 || channel > 1 || format < 0 || format >= kOutputFormats) {
-        scaler_print(kPrintOsd, "set_output_timing: no format %d for channel %d\r\n", format, channel);
+        PRINT(PRINT_GENERAL, "set_output_timing: no format %d for channel %d\r\n", format, channel);
         return;
     }
     const OutputFormat& f = sysParamTbl[format];

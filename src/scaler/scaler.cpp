@@ -3,7 +3,8 @@
 #include "core/pm.h"
 #include "osd/osd.h"
 #include "platform/journal.h"
-#include "scaler/diag.h"
+#include "sys/print.h"
+#include "sys/watchdog.h"
 #include "scaler/output_formats.h"
 #include "scaler/regs.h"
 #include "sys/locks.h"
@@ -50,7 +51,7 @@ bool decode(uint32_t code, int channel, Access& a) {
     a.count = std::min(R::countOf(code), kMaxBytes);
     if (a.count == 0) return true;
     if (a.offset == 0 || a.offset + a.count > 256) {
-        scaler_print(kPrintOsd, "C812: register code 0x%x is outside its bank\r\n", code);
+        PRINT(PRINT_GENERAL, "C812: register code 0x%x is outside its bank\r\n", code);
         return false;
     }
     return true;
@@ -66,7 +67,7 @@ void uploadFile(const char* path, uint32_t address) {
     bool ok;
     std::vector<uint8_t> data = readFile(path, &ok);
     if (!ok) {
-        scaler_print(kPrintOsd, "load_parts: %s cannot be opened\r\n", path);
+        PRINT(PRINT_GENERAL, "load_parts: %s cannot be opened\r\n", path);
         return;
     }
     osd_upload(address, data.data(), data.size());
@@ -78,14 +79,14 @@ void readPartsTable(const char* path) {
     OSDPARTS_COUNT = 0;
     std::memset(OSDPARTS_TBL, 0, sizeof OSDPARTS_TBL);
     if (!in) {
-        scaler_print(kPrintOsd, "load_parts: %s cannot be opened\r\n", path);
+        PRINT(PRINT_GENERAL, "load_parts: %s cannot be opened\r\n", path);
         return;
     }
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (OSDPARTS_COUNT == kOsdPartsMax) {
-            scaler_print(kPrintOsd, "load_parts: parts past %d ignored\r\n", kOsdPartsMax);
+            PRINT(PRINT_GENERAL, "load_parts: parts past %d ignored\r\n", kOsdPartsMax);
             break;
         }
         // A longer line keeps its first 399 characters; it never spills into the next part.
@@ -120,7 +121,7 @@ void wait1_povs(int channel) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         if (read_C812(R::OUT_FRAME_COUNT, channel) != start) return;
     }
-    scaler_print(kPrintOsd, "wait1_povs: no vertical sync on channel %d\r\n", channel);
+    PRINT(PRINT_GENERAL, "wait1_povs: no vertical sync on channel %d\r\n", channel);
 }
 
 void load_parts() {
@@ -152,3 +153,5 @@ void scaler_osd_init() {
                    PS_OSDSAD0, PS_OSDSAD1, PARAM_OSDMWI, PS_OSDFSAD, PS_OSDPSAD, PS_OSDRMWI);
     load_parts();
 }
+
+void scalerBringUp() { scaler_osd_init(); }

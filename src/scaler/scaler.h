@@ -41,3 +41,6 @@ void load_parts();
 // The OSD bring-up: the memory map (into the chip as well), the output
 // timing of both channels from PM, then load_parts().
 void scaler_osd_init();
+
+// The scaler chip's bring-up at start (after the parameter memory is loaded).
+void scalerBringUp();

@@ -24,7 +24,6 @@ public:
     void Join();
     pthread_t handle() const { return thread_; }
 
-protected:
     virtual void Run() = 0;
 
 private:

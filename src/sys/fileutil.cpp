@@ -23,3 +23,10 @@ int fl_save(const char* path, const void* buffer, size_t length) {
     int rc = std::fclose(f);
     return (n == length && rc == 0) ? 0 : -1;
 }
+
+int setInputsLabels(const char* labels) {
+    if (labels == nullptr) return -1;
+    std::string line = labels;
+    if (line.empty() || line.back() != '\n') line += '\n';
+    return fl_save(board::path("/root/app/conf/input_labels").c_str(), line.data(), line.size());
+}

@@ -12,3 +12,7 @@ int fl_close(FILE* file);
 // Writes length bytes of buffer as the whole file: 0, or -1 when it could
 // not be written completely.
 int fl_save(const char* path, const void* buffer, size_t length);
+
+// Writes the comma-separated input label list as the one line of
+// /root/app/conf/input_labels: 0, or -1.
+int setInputsLabels(const char* labels);

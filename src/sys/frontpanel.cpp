@@ -130,6 +130,7 @@ void keypad_proc() { keypad_step(getCurrMsCount(), board::panel::keys()); }
 
 void* keypad_thread(void*) {
     std::printf("keypad_thread: start\n");
+    WDT_Clear();
     allLeds(0, 0, 0);
     for (;;) {
         WDT_Clear();

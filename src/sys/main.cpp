@@ -5,6 +5,8 @@
 #include "platform/journal.h"
 #include "platform/sim/ctl.h"
 #include "platform/sim/sim_board.h"
+#include "osd/osd.h"
+#include "scaler/scaler.h"
 #include "sys/background.h"
 #include "sys/eeprom.h"
 #include "sys/fpga.h"
@@ -198,6 +200,7 @@ int main(int argc, char** argv) {
     parameterSanityCheck();
     audioUnmute();
     stInit();
+    osd_debug_test_screen();
     pulseInputHotPlug();
     g_dsp_restart_option = opt.dsp;
     g_phy_reset_option = opt.phyReset;

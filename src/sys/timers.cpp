@@ -28,6 +28,8 @@ void expired(union sigval v) {
     if (auto h = gHandler[num].load()) h(num);
 }
 
+std::mutex gDelayMutex;  // the stored row and its timer change together
+
 itimerspec oneShot(uint32_t ms) {
     itimerspec its{};
     its.it_value.tv_sec = ms / 1000;
@@ -48,6 +50,12 @@ bool ensureCreated(int num) {
     }
     gCreated[num] = true;
     return true;
+}
+
+bool armed(int num) {
+    itimerspec its{};
+    if (!gCreated[num] || timer_gettime(gTimer[num], &its) != 0) return false;
+    return its.it_value.tv_sec != 0 || its.it_value.tv_nsec != 0;
 }
 
 void postStLoop(uint16_t key, uint32_t param) {
@@ -83,9 +91,24 @@ void onTbarEnable(int) {
 }
 void onKeypadTimer(int num) { board::journal("timer.expired", "%d", num); }
 
-int armWith(int num, uint32_t ms) {
+// The handlers of the numbered timers, in timer order.
+void (*const kHandlers[TIMER_COUNT])(int) = {onKeypadTimer, onKeypadTimer, onOsdMenu,  onOsdRefresh,
+                                             onOsdDelay,    onTbarDelay,   onTbarEnable};
+
+// Arms a numbered timer; its handler is installed even when nobody ran
+// init_timers. 255 for 0 ms (nothing started) or a failure.
+int arm(int num, uint32_t ms) {
     if (ms == 0) return 255;
+    void (*expected)(int) = nullptr;
+    gHandler[num].compare_exchange_strong(expected, kHandlers[num]);
     return start_timer(num, ms) == 0 ? 0 : 255;
+}
+
+// The same for a timer whose expiry calls the caller's function.
+int armCalling(int num, std::atomic<void (*)()>& slot, void (*fn)(), uint32_t ms) {
+    if (ms == 0) return 255;
+    slot = fn;
+    return arm(num, ms);
 }
 
 }  // namespace
@@ -103,53 +126,32 @@ int start_timer(int num, uint32_t ms) {
 }
 
 int init_timers() {
-    void (*const handlers[TIMER_COUNT])(int) = {onKeypadTimer, onKeypadTimer, onOsdMenu,   onOsdRefresh,
-                                                onOsdDelay,    onTbarDelay,   onTbarEnable};
     int rc = 0;
-    for (int i = 0; i < TIMER_COUNT; ++i) rc |= create_timer(i, handlers[i]);
+    for (int i = 0; i < TIMER_COUNT; ++i) rc |= create_timer(i, kHandlers[i]);
     return rc;
 }
 
-namespace {
-// The numbered timers get their handlers even when nobody ran init_timers.
-void ensureHandler(int num, void (*h)(int)) {
-    void (*expected)(int) = nullptr;
-    gHandler[num].compare_exchange_strong(expected, h);
-}
-}  // namespace
-
-int osdTimerSet(uint32_t ms, int, void (*fn)(void)) {
-    if (ms == 0) return 255;
-    gOsdFn = fn;
-    ensureHandler(TIMER_OSD_MENU, onOsdMenu);
-    return armWith(TIMER_OSD_MENU, ms);
-}
+int osdTimerSet(uint32_t ms, int, void (*fn)(void)) { return armCalling(TIMER_OSD_MENU, gOsdFn, fn, ms); }
 void osdTimerKill() { start_timer(TIMER_OSD_MENU, 0); }
-
-int osdRefreshTimerSet(uint32_t ms) {
-    ensureHandler(TIMER_OSD_REFRESH, onOsdRefresh);
-    return armWith(TIMER_OSD_REFRESH, ms);
-}
+int osdRefreshTimerSet(uint32_t ms) { return arm(TIMER_OSD_REFRESH, ms); }
 
 int osdDelayTimerSet(uint32_t ms, int, int row) {
     if (ms == 0) return 255;
+    // Another row's delayed action still pending runs now rather than being
+    // lost (a factory reset and a menu's action must not cancel each other).
+    std::lock_guard lock(gDelayMutex);
+    int pending = gDelayRow;
+    if (pending != row && armed(TIMER_OSD_DELAY)) {
+        start_timer(TIMER_OSD_DELAY, 0);
+        postStLoop(KEY_DELAYED_ACTION, static_cast<uint32_t>(pending));
+    }
     gDelayRow = row;
-    ensureHandler(TIMER_OSD_DELAY, onOsdDelay);
-    return armWith(TIMER_OSD_DELAY, ms);
+    return arm(TIMER_OSD_DELAY, ms);
 }
 
-int tbarEnableTimerSet(uint32_t ms) {
-    ensureHandler(TIMER_TBAR_ENABLE, onTbarEnable);
-    return armWith(TIMER_TBAR_ENABLE, ms);
-}
+int tbarEnableTimerSet(uint32_t ms) { return arm(TIMER_TBAR_ENABLE, ms); }
 void tbarEnableTimerKill() { start_timer(TIMER_TBAR_ENABLE, 0); }
-
-int tbarDelayTimerSet(uint32_t ms, int, void (*fn)(void)) {
-    if (ms == 0) return 255;
-    gTbarDelayFn = fn;
-    ensureHandler(TIMER_TBAR_DELAY, onTbarDelay);
-    return armWith(TIMER_TBAR_DELAY, ms);
-}
+int tbarDelayTimerSet(uint32_t ms, int, void (*fn)(void)) { return armCalling(TIMER_TBAR_DELAY, gTbarDelayFn, fn, ms); }
 void tbarDelayTimerKill() { start_timer(TIMER_TBAR_DELAY, 0); }
 
 Timer_Handler::Timer_Handler(std::function<void()> callback) : callback_(std::move(callback)) {

@@ -18,7 +18,7 @@ thread_local int tRow = -1;
 
 // The last call each row had at the previous handler pass: a row is judged
 // only when it has not moved for a whole pass.
-uint32_t gSeen[kThreadRows] = {};
+std::atomic<uint32_t> gSeen[kThreadRows] = {};
 std::atomic<uint32_t> gStall[kThreadRows] = {};
 
 void* tableThreadStart(void* arg) {

@@ -61,13 +61,20 @@ TEST(SystemStart, TableThreadsRunUnderTheirNamesAndTheWatchdog) {
             return true;
         },
         10000));
-    ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("BGND        timeout 30000") != std::string::npos; },
-                            10000));
-    std::string state = dev.ctl("state");
+    auto supervised = [](const std::string& state, const char* row) {
+        return std::regex_search(state, std::regex(std::string(row) + " +timeout 30000 worst \\d+ supervised"));
+    };
+    std::string state;
+    EXPECT_TRUE(dev.waitFor(
+        [&] {
+            state = dev.ctl("state");
+            for (const char* row : {"FPNL", "IRRC", "FEND", "MAIN", "IOSD", "BGND"})
+                if (!supervised(state, row)) return false;
+            return true;
+        },
+        10000))
+        << state;
     EXPECT_NE(state.find("watchdog on\n"), std::string::npos) << state;
-    for (const char* row : {"FPNL", "IRRC", "FEND", "MAIN", "IOSD", "BGND"})
-        EXPECT_TRUE(std::regex_search(state, std::regex(std::string(row) + " +timeout 30000 worst \\d+ supervised")))
-            << row << "\n" << state;
     for (const char* row : {"P7KT", "WSCK", "PTNL", "USRS_MSG", "AUTO_SWITCH"})
         EXPECT_TRUE(std::regex_search(state, std::regex(std::string(row) + " +timeout 30000 worst 1 unsupervised")))
             << row;
@@ -102,7 +109,7 @@ TEST(SystemStart, PanelAndRemoteKeysReachTheKeypadQueue) {
 TEST(SystemExits, AStalledThreadMakesTheWatchdogDumpAndReboot) {
     SimDevice dev;
     std::string why;
-    ASSERT_TRUE(dev.start({"WDT", "2000"}, &why)) << why;
+    ASSERT_TRUE(dev.start({"WDT", "5000"}, &why)) << why;
     EXPECT_EQ(dev.ctl("stall MAIN 60000"), "OK MAIN stalls 60000 ms\n");
     EXPECT_EQ(dev.waitExit(30000), 1) << dev.log();
     EXPECT_NE(dev.read("sim/reboot.log").find("reboot"), std::string::npos);
@@ -137,4 +144,29 @@ TEST(SystemExits, AnFpgaThatIsNotReadyEndsWithOne) {
     EXPECT_EQ(dev.waitExit(20000), 1);
     EXPECT_NE(dev.log().find("FPGA: not ready"), std::string::npos) << dev.log();
     expectNoQueueLeft(dev, 0);  // it ends before the queues exist
+}
+
+TEST(SystemStart, StepsRunInTheDevicesOrderAndOptionsMatchInAnyCase) {
+    SimDevice dev;
+    std::string why;
+    ASSERT_TRUE(dev.start({"Web_Enable", "fACTORY", "phy-reset"}, &why)) << why;
+    std::string j = dev.journal();
+    const char* const kOrder[] = {
+        "pending checkFactoryResetMarker", "pending switchWebIndexPages(enable)", "pending scalerReset",
+        "pending clocksInit",              "msgq.create type=0 ",                 "msgq.create type=13 ",
+        "pending LoadLinuxNetworkParam",   "fpga.reset",                          "pending factoryResetInitEeprom",
+        "pending loadParameterMemory",     "pending writeUserMessageFiles",       "scaler.osd_init",
+        "dsp.init",                        "pending audioInit",                   "pending frontEnd_init",
+        "pending backEnd_init",            "pending initOutputResolutions",       "pending parameterSanityCheck",
+        "pending audioUnmute",             "pending stInit",                      "pending pulseInputHotPlug",
+    };
+    size_t at = 0;
+    for (const char* step : kOrder) {
+        size_t found = j.find(step, at);
+        EXPECT_NE(found, std::string::npos) << step << " missing or out of order\n" << j;
+        if (found != std::string::npos) at = found;
+    }
+    EXPECT_EQ(j.find("switchWebIndexPages(disable)"), std::string::npos);
+    EXPECT_EQ(std::string(dev.read("proc/sys/net/ipv4/tcp_keepalive_time")), "60\n");
+    EXPECT_EQ(dev.stop(), 0);
 }

@@ -32,6 +32,11 @@ std::vector<std::pair<std::string, std::function<std::string()>>>& states() {
     return v;
 }
 
+std::vector<std::pair<std::string, std::function<std::string()>>>& snapshots() {
+    static std::vector<std::pair<std::string, std::function<std::string()>>> v;
+    return v;
+}
+
 int gListen = -1;
 int gWake[2] = {-1, -1};
 std::thread gThread;
@@ -98,7 +103,8 @@ void serve() {
 
 std::string help() {
     std::lock_guard lock(gMutex);
-    std::string out = "OK commands:\n";
+    std::string out = "OK commands:\n  snapshot                  write what the board shows now (OSD pictures, LEDs)\n"
+                      "  state                     the state of the board's devices\n";
     for (const auto& [word, c] : commands()) out += "  " + c.usage + "\n";
     return out;
 }
@@ -117,6 +123,25 @@ std::string state() {
         out += body;
     }
     return out;
+}
+
+std::string snapshot() {
+    std::vector<std::pair<std::string, std::function<std::string()>>> copy;
+    {
+        std::lock_guard lock(gMutex);
+        copy = snapshots();
+    }
+    if (copy.empty()) return "ERR nothing to snapshot";
+    std::string out = "OK";
+    for (size_t i = 0; i < copy.size(); ++i) out += (i ? ", " : " ") + copy[i].second();
+    return out;
+}
+
+template <class List, class Fn>
+void addNamed(List& v, const std::string& name, Fn fn) {
+    auto it = std::find_if(v.begin(), v.end(), [&](const auto& e) { return e.first == name; });
+    if (it != v.end()) it->second = std::move(fn);
+    else v.emplace_back(name, std::move(fn));
 }
 
 }  // namespace
@@ -141,10 +166,12 @@ void add(const std::string& word, const std::string& usage, Handler handler) {
 
 void addState(const std::string& name, std::function<std::string()> fn) {
     std::lock_guard lock(gMutex);
-    auto& v = states();
-    auto it = std::find_if(v.begin(), v.end(), [&](const auto& e) { return e.first == name; });
-    if (it != v.end()) it->second = std::move(fn);
-    else v.emplace_back(name, std::move(fn));
+    addNamed(states(), name, std::move(fn));
+}
+
+void addSnapshot(const std::string& name, std::function<std::string()> fn) {
+    std::lock_guard lock(gMutex);
+    addNamed(snapshots(), name, std::move(fn));
 }
 
 std::string dispatch(const std::string& line) {
@@ -152,6 +179,7 @@ std::string dispatch(const std::string& line) {
     if (args.empty()) return "ERR empty request";
     if (args[0] == "help") return help();
     if (args[0] == "state") return state();
+    if (args[0] == "snapshot") return snapshot();
     Handler h;
     {
         std::lock_guard lock(gMutex);

@@ -19,6 +19,11 @@ void add(const std::string& word, const std::string& usage, Handler handler);
 // Adds a section to the reply of "state": "[name]" followed by fn's lines.
 void addState(const std::string& name, std::function<std::string()> fn);
 
+// Adds a part to "snapshot" (write what the board shows now: pictures,
+// LEDs); fn returns a short note such as "frame 12". The reply is "OK "
+// followed by every part's note, in the order they were added.
+void addSnapshot(const std::string& name, std::function<std::string()> fn);
+
 // Runs one request line and returns the reply (also used by tests).
 std::string dispatch(const std::string& line);
 

@@ -147,10 +147,10 @@ void registerControl() {
         std::snprintf(text, sizeof text, "OK ir 0x%08llX", static_cast<unsigned long long>(code));
         return std::string(text);
     });
-    ctl::add("snapshot", "snapshot                  write the LEDs to sim/leds.txt now", [](const std::vector<std::string>&) {
+    ctl::addSnapshot("leds", [] {
         std::lock_guard lock(gMutex);
         writeLeds();
-        return std::string("OK sim/leds.txt");
+        return std::string("leds sim/leds.txt");
     });
     ctl::addState("leds", [] { return ledText(); });
     std::lock_guard lock(gMutex);

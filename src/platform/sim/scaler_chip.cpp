@@ -273,11 +273,7 @@ bool ScalerChip::attach(const std::string& file, std::string* error) {
     }
     pictures_->start();
 
-    ctl::add("snapshot", "snapshot                  write the OSD pictures (sim/osd/) now",
-             [this](const std::vector<std::string>&) {
-                 if (!pictures_) return std::string("ERR no pictures");
-                 return "OK frame " + std::to_string(pictures_->snapshot());
-             });
+    ctl::addSnapshot("osd", [this] { return "frame " + std::to_string(pictures_->snapshot()); });
     ctl::add("osd-busy", "osd-busy N|never          OSD engine busy for N status reads after each operation",
              [this](const std::vector<std::string>& a) {
                  int reads = a.size() == 2 ? parseBusyReads(a[1], -2) : -2;

@@ -121,6 +121,7 @@ bool prepareRoot(const std::string& dir, const InitOptions& o, std::string* erro
     writeFile(root / "sim/tools.log", "");
     writeFile(root / "sim/journal.log", "");
     writeFile(root / "sim/procs", "");
+    writeFile(root / "sim/net/eth0", "ip = 192.168.1.239\nmask = 255.255.255.0\nmac = 02:00:00:00:00:01\nlink = 1\n");
     writeFile(root / "proc/cmdline", "console=ttyS1,115200 root=/dev/mtdblock0 rootfstype=cramfs\n");
     writeFile(root / "proc/partitions", "major minor  #blocks  name\n\n");
     writeFile(root / "proc/mounts", "");

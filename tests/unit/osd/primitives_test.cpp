@@ -3,7 +3,8 @@
 #include "unit/osd/osd_fixture.h"
 
 #include "core/pm.h"
-#include "scaler/diag.h"
+#include "sys/print.h"
+#include "sys/watchdog.h"
 #include "scaler/output_formats.h"
 
 #include <algorithm>
@@ -283,7 +284,7 @@ TEST_F(OsdPrimitives, SwapClearsTheNewPlaneOverTheThreadChannelsPicture) {
 }
 
 TEST_F(OsdPrimitives, PaletteIsLoadedThroughThePalettePort) {
-    scaler_set_print_mask(0x200);
+    set_debug_level(0x200, 0);
     record();
     testing::internal::CaptureStdout();
     osd_write_plt(1);
@@ -352,7 +353,7 @@ TEST_F(OsdPrimitives, BusyBitIsPolledUntilClear) {
 
 TEST_F(OsdPrimitives, StuckEngineGivesUpAfter3000Reads) {
     chip().setBusyReads(-1);
-    scaler_set_print_mask(0x200);
+    set_debug_level(0x200, 0);
     record();
     testing::internal::CaptureStdout();
     osd_paint(0, 8, 0, 8, 1);
@@ -400,7 +401,7 @@ TEST_F(OsdPrimitives, LogoIsUploadedBottomRowFirst) {
 }
 
 TEST_F(OsdPrimitives, MissingLogoDrawsNothing) {
-    scaler_set_print_mask(0x200);
+    set_debug_level(0x200, 0);
     testing::internal::CaptureStdout();
     osd_put_bmp(0, 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "logo.bmp File open error\n");

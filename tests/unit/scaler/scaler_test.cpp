@@ -2,7 +2,8 @@
 #include "unit/osd/osd_fixture.h"
 
 #include "core/pm.h"
-#include "scaler/diag.h"
+#include "sys/print.h"
+#include "sys/watchdog.h"
 #include "scaler/output_formats.h"
 #include "sys/locks.h"
 

@@ -64,6 +64,8 @@ TEST(Files, SaveOpenReadLinesAndDevicePathsStayInTheRoot) {
     EXPECT_STREQ(line, "HDMI 1,");
     EXPECT_EQ(fl_close(f), 0);
     EXPECT_EQ(fl_save("/root/nofolder/x", "a", 1), -1);
+    EXPECT_EQ(setInputsLabels("HDMI 1,HDMI 2,HDMI 3,HDMI 4,DVI-U1,DVI-U2,HDBT 1,HDBT 2"), 0);
+    EXPECT_EQ(board.read("root/app/conf/input_labels"), "HDMI 1,HDMI 2,HDMI 3,HDMI 4,DVI-U1,DVI-U2,HDBT 1,HDBT 2\n");
     EXPECT_EQ(fl_open(nullptr, "r"), nullptr);
 }
 

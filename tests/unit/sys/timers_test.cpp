@@ -65,6 +65,21 @@ TEST_F(Timers, RefreshAndDelayedActionPostTheirKeysOnStLoop) {
     EXPECT_NE(out.find("osdDelayTmrHandler_thread: Timer expired.\n"), std::string::npos) << out;
 }
 
+TEST_F(Timers, ANewRowsDelayedActionPostsThePendingOneFirst) {
+    ASSERT_EQ(osdDelayTimerSet(5000, 0, 11), 0);
+    ASSERT_EQ(osdDelayTimerSet(5000, 0, 11), 0);  // the same row only restarts
+    EXPECT_EQ(getquestat_message_q(E_EXMSG_TYPE_STLOOP), 0);
+    ASSERT_EQ(osdDelayTimerSet(30, 0, 22), 0);
+    _EXMSG m;
+    ASSERT_GT(get_message_q(E_EXMSG_TYPE_STLOOP, &m), 0);  // at once
+    EXPECT_EQ(m.key, 42);
+    EXPECT_EQ(m.param, 11u);
+    ASSERT_TRUE(waitFor([&] { return get_message_q(E_EXMSG_TYPE_STLOOP, &m) > 0; }, 3000));
+    EXPECT_EQ(m.param, 22u);
+    Sleep(50);
+    EXPECT_EQ(getquestat_message_q(E_EXMSG_TYPE_STLOOP), 0);
+}
+
 TEST_F(Timers, AKilledTimerDoesNotFireAndReArmingRestarts) {
     ASSERT_EQ(osdTimerSet(200, 0, fire), 0);
     Sleep(50);

@@ -1,0 +1,41 @@
+// The board's network interfaces, as the kernel's interface queries report
+// them (address, mask, hardware address, link).
+//
+// On the simulated board each interface is a small file <root>/sim/net/<name>
+// of "key = value" lines ('#' starts a comment), written by "hx40-sim init"
+// and by the stand-in ifconfig and udhcpc:
+//   ip   = 192.168.1.239        dotted IPv4 address; missing: no address yet
+//   mask = 255.255.255.0        dotted IPv4 mask; missing: no address yet
+//   mac  = 02:00:00:00:00:01    six hex pairs separated by ':'
+//   link = 1                    1 cable connected, 0 not
+// A missing file means the board has no such interface.
+//
+// The default gateway is not part of the interface: the program reads it from
+// the kernel's route table /proc/net/route (board::path maps it under the
+// root), which the stand-in route keeps in the kernel's format: a header line,
+// then one tab-separated line per route with the fields Iface, Destination,
+// Gateway, Flags, RefCnt, Use, Metric, Mask, MTU, Window, IRTT; addresses are
+// eight hex digits of the kernel's host-order print of the network-order
+// address, so 192.168.1.1 reads "0101A8C0" and the default route has the
+// destination "00000000".
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace board::net {
+
+struct InterfaceInfo {
+    std::optional<uint32_t> address;  // network byte order, as in sockaddr_in
+    std::optional<uint32_t> mask;     // network byte order
+    std::optional<std::array<uint8_t, 6>> mac;
+    bool link = false;
+};
+
+// Reads the settings of one interface; false when the board has no such
+// interface. A field the interface does not have (no address yet) is empty.
+bool queryInterface(const std::string& name, InterfaceInfo& out);
+
+}  // namespace board::net

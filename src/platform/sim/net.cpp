@@ -1,0 +1,43 @@
+#include "platform/net.h"
+
+#include "platform/board.h"
+#include "platform/sim/board_conf.h"
+
+#include <arpa/inet.h>
+#include <cstdio>
+
+namespace board::net {
+namespace {
+
+std::optional<uint32_t> dotted(const std::string& text) {
+    in_addr a{};
+    if (text.empty() || ::inet_pton(AF_INET, text.c_str(), &a) != 1) return std::nullopt;
+    return a.s_addr;
+}
+
+std::optional<std::array<uint8_t, 6>> hardware(const std::string& text) {
+    unsigned b[6];
+    int used = 0;
+    if (std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%n", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &used) != 6 ||
+        static_cast<size_t>(used) != text.size())
+        return std::nullopt;
+    std::array<uint8_t, 6> mac{};
+    for (int i = 0; i < 6; ++i) mac[i] = static_cast<uint8_t>(b[i]);
+    return mac;
+}
+
+}  // namespace
+
+bool queryInterface(const std::string& name, InterfaceInfo& out) {
+    out = InterfaceInfo();
+    if (name.empty() || name.find('/') != std::string::npos || name[0] == '.') return false;
+    sim::BoardConf file;
+    if (!file.load(board::root().empty() ? std::string() : board::root() + "/sim/net/" + name)) return false;
+    out.address = dotted(file.get("ip"));
+    out.mask = dotted(file.get("mask"));
+    out.mac = hardware(file.get("mac"));
+    out.link = file.getInt("link", 0) != 0;
+    return true;
+}
+
+}  // namespace board::net
