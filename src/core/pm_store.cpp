@@ -330,9 +330,10 @@ bool pmSanityOk() {
 }
 
 void parameterSanityCheck() {
-    if (pmSanityOk()) return;
+    bool ok = pmSanityOk();
+    board::journal("parameterSanityCheck", "%s", ok ? "ok" : "failed");
+    if (ok) return;
     PRINT(PRINT_GENERAL, "\033[31mparameter check failed: restoring the factory values\033[0m\n");
-    board::journal("parameterSanityCheck", "failed");
     // The network record keeps its own checks; a start-up reset leaves it.
     factoryResetInitEeprom(0);
 }
