@@ -104,17 +104,26 @@ void switchWebIndexPages(bool enable) {
 void scalerReset() { pending("scalerReset"); }
 void clocksInit() { pending("clocksInit"); }
 void LoadLinuxNetworkParam() { pending("LoadLinuxNetworkParam"); }
-void factoryResetInitEeprom(int) { pending("factoryResetInitEeprom"); }
-void loadParameterMemory() { pending("loadParameterMemory"); }
 void writeUserMessageFiles() { pending("writeUserMessageFiles"); }
 void audioInit() { pending("audioInit"); }
 void frontEnd_init() { pending("frontEnd_init"); }
 void backEnd_init() { pending("backEnd_init"); }
 void initOutputResolutions() { pending("initOutputResolutions"); }
-void parameterSanityCheck() { pending("parameterSanityCheck"); }
 void audioUnmute() { pending("audioUnmute"); }
 void stInit() { pending("stInit"); }
 void pulseInputHotPlug() { pending("pulseInputHotPlug"); }
 
 bool lwsServerRunning() { return false; }
 void lwsInterrupt() { pending("lwsInterrupt"); }
+
+void stLoop(int key) {
+    pending("stLoop");
+    board::journal("stLoop", "key=%d", key);
+}
+void osd_func999(int) { pending("osd_func999"); }
+int delimitOsdPos(int, int, int) {
+    pending("delimitOsdPos");
+    return 0;
+}
+void factoryResetWebSettings() { pending("factoryResetWebSettings"); }
+void factoryResetNetworkRecord() { pending("factoryResetNetworkRecord"); }

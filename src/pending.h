@@ -7,6 +7,10 @@
 #include <atomic>
 #include <cstdint>
 
+// Built: factoryResetInitEeprom, loadParameterMemory, parameterSanityCheck.
+// Start-up finds them here until main.cpp includes core/pm_store.h itself.
+#include "core/pm_store.h"
+
 // Thread bodies of the thread table.
 void* frontend_thread(void*);        // FEND: clears its watchdog row
 void* main_task(void*);              // MAIN: drains KEYPAD (journal "main_task.key"), clears its row
@@ -34,14 +38,11 @@ void switchWebIndexPages(bool enable);
 void scalerReset();
 void clocksInit();
 void LoadLinuxNetworkParam();
-void factoryResetInitEeprom(int flag);
-void loadParameterMemory();
 void writeUserMessageFiles();
 void audioInit();
 void frontEnd_init();
 void backEnd_init();
 void initOutputResolutions();
-void parameterSanityCheck();
 void audioUnmute();
 void stInit();
 void pulseInputHotPlug();
@@ -49,3 +50,16 @@ void pulseInputHotPlug();
 // The websocket server: running, and stopping it (the interrupt signal).
 bool lwsServerRunning();
 void lwsInterrupt();
+
+// The menu engine: posts a key on the STLOOP queue.
+void stLoop(int key);
+// The closed-menu screen of node 999.
+void osd_func999(int row);
+// The main task's OSD position limit: 0 when position + 640 (horizontal) or
+// + 480 fits the channel's output, else 255 (with testOnly 0 it also moves
+// PM.OSDPOSH or PM.OSDPOSV inside).
+int delimitOsdPos(int horizontal, int testOnly, int position);
+// The factory reset's hooks of the network, web and serial settings: the web
+// settings, and the network record (keeping its MAC address).
+void factoryResetWebSettings();
+void factoryResetNetworkRecord();

@@ -1,0 +1,13 @@
+// The page groups that make up the program's function table, in order. Each
+// group that is built adds its rows here.
+#include "core/core_rows.h"
+#include "core/functable.h"
+
+#include <array>
+
+std::span<const FuncRowGroup> programRowGroups() {
+    static const std::array<FuncRowGroup, 1> groups = {{
+        {"core", coreFuncRows()},
+    }};
+    return groups;
+}
