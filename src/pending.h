@@ -9,7 +9,6 @@
 
 // Built: factoryResetInitEeprom, loadParameterMemory, parameterSanityCheck.
 // Start-up finds them here until main.cpp includes core/pm_store.h itself.
-#include "core/pm_store.h"
 
 // Thread bodies of the thread table.
 void* frontend_thread(void*);        // FEND: clears its watchdog row
