@@ -7,9 +7,6 @@
 #include <atomic>
 #include <cstdint>
 
-// Built: factoryResetInitEeprom, loadParameterMemory, parameterSanityCheck.
-// Start-up finds them here until main.cpp includes core/pm_store.h itself.
-
 // Thread bodies of the thread table.
 void* frontend_thread(void*);        // FEND: clears its watchdog row
 void* main_task(void*);              // MAIN: drains KEYPAD (journal "main_task.key"), clears its row
