@@ -20,15 +20,21 @@ namespace {
 
 bool transient(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
 
+bool reportBind(bool ok, const char* listener, uint16_t port) {
+    if (ok) st_listeners_log->info("%s bind to port %u", listener, static_cast<unsigned>(port));
+    else st_listeners_log->error("%s bind error on port %u", listener, static_cast<unsigned>(port));
+    return ok;
+}
+
 }  // namespace
 
 // ---- serial port
 
 SerialListener::SerialListener(Network::Baudrate code, const std::string& device, const Protocol7700::Parser* parser)
-    : code_(code), device_(device), session_(parser->CreateSession(0, 0)) {
-    auto socket = GetNetworkFactory().CreateSerialSocket();
-    serial_ = socket.get();
-    m_socket = std::move(socket);
+    : code_(code),
+      device_(device),
+      serial_(own(GetNetworkFactory().CreateSerialSocket())),
+      session_(parser->CreateSession(0, 0)) {
     m_parser = parser;
 }
 
@@ -96,18 +102,9 @@ bool SerialListener::Flush() {
 
 // ---- TCP server
 
-TCPListener::TCPListener(uint16_t port) : port_(port) {
-    auto socket = GetNetworkFactory().CreateTCPServerSocket();
-    server_ = socket.get();
-    m_socket = std::move(socket);
-}
+TCPListener::TCPListener(uint16_t port) : port_(port), server_(own(GetNetworkFactory().CreateTCPServerSocket())) {}
 
-bool TCPListener::Bind() {
-    bool ok = server_->bind(port_);
-    if (ok) st_listeners_log->info("TCPListener bind to port %u", static_cast<unsigned>(port_));
-    else st_listeners_log->error("TCPListener bind error on port %u", static_cast<unsigned>(port_));
-    return ok;
-}
+bool TCPListener::Bind() { return reportBind(server_->bind(port_), "TCPListener", port_); }
 
 bool TCPListener::Process(unsigned now) {
     std::unique_ptr<Network::ITCPClientSocket> connection = server_->accept();
@@ -132,9 +129,7 @@ bool TCPListener::Process(unsigned now) {
 
 TCPClient::TCPClient(std::unique_ptr<Network::ITCPClientSocket> connection,
                      std::unique_ptr<Protocol7700::Session> session)
-    : connection_(connection.get()), session_(std::move(session)) {
-    m_socket = std::move(connection);
-}
+    : connection_(own(std::move(connection))), session_(std::move(session)) {}
 
 TCPClient::~TCPClient() {
     session_.reset();
@@ -191,18 +186,10 @@ size_t PeerHash::operator()(const Network::IPeer& peer) const {
     return h ^ (static_cast<uint32_t>(peer.port) + 0x9e3779b9u + (h << 6) + (h >> 2));
 }
 
-UDPListener::UDPListener(uint16_t port) : port_(port), peers_(10) {
-    auto socket = GetNetworkFactory().CreateUDPServerSocket();
-    udp_ = socket.get();
-    m_socket = std::move(socket);
-}
+UDPListener::UDPListener(uint16_t port)
+    : port_(port), peers_(10), udp_(own(GetNetworkFactory().CreateUDPServerSocket())) {}
 
-bool UDPListener::Bind() {
-    bool ok = udp_->bind(port_);
-    if (ok) st_listeners_log->info("UDPListener bind to port %u", static_cast<unsigned>(port_));
-    else st_listeners_log->error("UDPListener bind error on port %u", static_cast<unsigned>(port_));
-    return ok;
-}
+bool UDPListener::Bind() { return reportBind(udp_->bind(port_), "UDPListener", port_); }
 
 bool UDPListener::Process(unsigned now) {
     char data[kReadSize];
@@ -248,10 +235,8 @@ bool UDPListener::SendMessage(const std::string& text) {
 
 // ---- websocket bridge
 
-WebsocketListener::WebsocketListener(const Protocol7700::Parser* parser) : session_(parser->CreateSession(0, 0)) {
-    auto socket = GetNetworkFactory().CreateWebsocketSocket();
-    pipe_ = socket.get();
-    m_socket = std::move(socket);
+WebsocketListener::WebsocketListener(const Protocol7700::Parser* parser)
+    : pipe_(own(GetNetworkFactory().CreateWebsocketSocket())), session_(parser->CreateSession(0, 0)) {
     m_parser = parser;
 }
 

@@ -122,6 +122,13 @@ public:
 
 protected:
     IListener() = default;
+    // Takes ownership of the listener's socket; returns it typed.
+    template <typename Socket>
+    Socket* own(std::unique_ptr<Socket> socket) {
+        Socket* typed = socket.get();
+        m_socket = std::move(socket);
+        return typed;
+    }
 
     const Protocol7700::Parser* m_parser = nullptr;
     unsigned m_timeout = 0;

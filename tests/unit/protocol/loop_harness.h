@@ -6,7 +6,7 @@
 
 #include "protocol/listeners.h"
 #include "protocol_fixture.h"
-#include "support/loopback.h"
+#include "loopback.h"
 
 #include <atomic>
 #include <functional>

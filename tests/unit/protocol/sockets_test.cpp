@@ -1,6 +1,6 @@
 #include "protocol/listeners.h"
 #include "protocol/sockets.h"
-#include "support/loopback.h"
+#include "loopback.h"
 #include "support/sim_device.h"
 #include "support/temp_board.h"
 

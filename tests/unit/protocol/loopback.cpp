@@ -1,4 +1,4 @@
-#include "support/loopback.h"
+#include "loopback.h"
 
 #include <cerrno>
 #include <chrono>
