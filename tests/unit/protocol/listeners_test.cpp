@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 using namespace hx40test;
@@ -49,6 +50,38 @@ TEST_F(LoopHarness, EveryTransportGetsItsReplies) {
     ASSERT_TRUE(waitFor([&] { return !webReplies().empty(); }, 3000));
     EXPECT_EQ(webReplies(), (Replies{{"~01@web\r\n", 7}}));
     EXPECT_EQ(ws_msg_cli_to_srv_id(), 7u);
+}
+
+// Lines longer than one read (1024 bytes) continue over several reads.
+TEST_F(LoopHarness, LongLinesSpanSeveralReads) {
+    addTcp();
+    addSerial();
+    start();
+    const std::string a(3000, 'a');
+    LoopbackTcp tcp(tcpPort_);
+    ASSERT_TRUE(tcp.send("#ECHO " + a + "\r#\r"));
+    EXPECT_EQ(tcp.until("~01@ OK\r\n"), "~01@" + a + "\r\n~01@ OK\r\n");
+    SerialTerminal term(board_.root(), "ttyS0");
+    ASSERT_TRUE(term.ok());
+    ASSERT_TRUE(term.send("#ECHO " + a + "\r#\r"));
+    EXPECT_EQ(term.until("~01@ OK\r\n"), "~01@" + a + "\r\n~01@ OK\r\n");
+}
+
+// More sockets than one poll takes: the loop serves nobody, but it waits
+// between its failed polls instead of spinning.
+TEST_F(LoopHarness, AFailingPollDoesNotSpin) {
+    for (int i = 0; i < 100; ++i) addWebsocket();
+    start();
+    auto cpu = [] {
+        rusage r{};
+        ::getrusage(RUSAGE_SELF, &r);
+        return std::chrono::seconds(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
+               std::chrono::microseconds(r.ru_utime.tv_usec + r.ru_stime.tv_usec);
+    };
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    auto before = cpu();
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(cpu() - before).count(), 300);
 }
 
 TEST_F(LoopHarness, QueuedTextsReachTheirClientsOnceAndInOrder) {
