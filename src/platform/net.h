@@ -38,4 +38,10 @@ struct InterfaceInfo {
 // interface. A field the interface does not have (no address yet) is empty.
 bool queryInterface(const std::string& name, InterfaceInfo& out);
 
+// The address every control server binds (network byte order). The device
+// listens on all its interfaces; the simulated board listens only on a
+// loopback address: board.conf's bind_address, 127.0.0.1 when it is missing
+// or not a loopback address.
+uint32_t serverBindAddress();
+
 }  // namespace board::net

@@ -69,6 +69,7 @@ public:
     // True (and the unfinished text dropped) when the session has a timeout
     // and more than that many seconds passed since its last block.
     bool IsNoActivity(unsigned now);
+    void SetInactivityTimeout(unsigned timeout) { timeout_ = timeout; }
 
     // Enters upload mode for a file of size bytes; false when the file
     // cannot be created. A running upload is abandoned first.

@@ -40,4 +40,12 @@ bool queryInterface(const std::string& name, InterfaceInfo& out) {
     return true;
 }
 
+uint32_t serverBindAddress() {
+    const uint32_t loopback = htonl(INADDR_LOOPBACK);
+    std::optional<uint32_t> configured = dotted(sim::conf().get("bind_address"));
+    // Only 127.0.0.0/8: a test machine must never expose the control ports.
+    if (!configured || (ntohl(*configured) >> 24) != 127) return loopback;
+    return *configured;
+}
+
 }  // namespace board::net

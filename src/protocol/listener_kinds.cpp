@@ -1,0 +1,266 @@
+#include "protocol/listeners.h"
+
+#include "protocol/log_channel.h"
+#include "protocol/parser.h"
+#include "protocol/session.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+_WSMSG ws_msg_cli_to_srv;
+
+namespace {
+std::atomic<uint32_t> gLastWebsocketId{0};
+}
+
+uint32_t ws_msg_cli_to_srv_id() { return gLastWebsocketId; }
+
+namespace Communication {
+namespace {
+
+bool transient(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
+
+bool reportBind(bool ok, const char* listener, uint16_t port) {
+    if (ok) st_listeners_log->info("%s bind to port %u", listener, static_cast<unsigned>(port));
+    else st_listeners_log->error("%s bind error on port %u", listener, static_cast<unsigned>(port));
+    return ok;
+}
+
+}  // namespace
+
+// ---- serial port
+
+SerialListener::SerialListener(Network::Baudrate code, const std::string& device, const Protocol7700::Parser* parser)
+    : code_(code),
+      device_(device),
+      serial_(own(GetNetworkFactory().CreateSerialSocket())),
+      session_(parser->CreateSession(0, 0)) {
+    m_parser = parser;
+}
+
+SerialListener::~SerialListener() = default;
+
+bool SerialListener::Bind() { return serial_->bind(code_, device_.c_str()); }
+
+void SerialListener::SetInactivityTimeout(unsigned seconds) {
+    m_timeout = seconds;
+    session_->SetInactivityTimeout(seconds);
+}
+
+bool SerialListener::Process(unsigned now) {
+    // Only what is there now: the loop must not wait for the line to finish.
+    char text[kGatherSize];
+    int count = 0;
+    bool closed = false;
+    while (count < kGatherSize - 1 && wait_for_more_data(*serial_->GetHandle(), 0)) {
+        int n = serial_->read(text + count, kGatherSize - 1 - count);
+        if (n > 0) {
+            count += n;
+            if (code_ == Network::BAUD_19200) ::usleep(1);
+            continue;
+        }
+        // End of file or a hard error ends the port; a spurious wake-up does not.
+        closed = n == 0 || !transient(errno);
+        break;
+    }
+    if (count == 0) {
+        if (closed) st_listeners_log->error("SerialListener read error");
+        return !closed;
+    }
+    text[count] = '\0';
+    std::string reply, interface = "serial";
+    session_->Parse(text, count, now, reply, interface, 0);
+    return reply.empty() || SendMessage(reply);
+}
+
+bool SerialListener::IsNoActivity(unsigned now) {
+    session_->IsNoActivity(now);
+    return false;
+}
+
+bool SerialListener::SendMessage(const std::string& text) {
+    if (text.empty()) return true;
+    auto write = [this](const char* data, int size) { return serial_->write(data, size); };
+    switch (outbox_.Send(text, write)) {
+    case Outbox::kSent: return true;
+    case Outbox::kOverflow:
+        // Nobody reads the port: its text is lost, as on a line with no one attached.
+        st_listeners_log->warn("SerialListener output dropped");
+        return true;
+    case Outbox::kFailed: break;
+    }
+    st_listeners_log->error("SerialListener error in write");
+    return false;
+}
+
+bool SerialListener::Flush() {
+    auto write = [this](const char* data, int size) { return serial_->write(data, size); };
+    if (outbox_.Flush(write) != Outbox::kFailed) return true;
+    st_listeners_log->error("SerialListener error in write");
+    return false;
+}
+
+// ---- TCP server
+
+TCPListener::TCPListener(uint16_t port) : port_(port), server_(own(GetNetworkFactory().CreateTCPServerSocket())) {}
+
+bool TCPListener::Bind() { return reportBind(server_->bind(port_), "TCPListener", port_); }
+
+bool TCPListener::Process(unsigned now) {
+    std::unique_ptr<Network::ITCPClientSocket> connection = server_->accept();
+    if (!connection) {
+        st_listeners_log->error("accept error");
+        return true;
+    }
+    Listeners& registry = Listeners::Instance();
+    if (registry.TcpClientCount() >= Listeners::kMaxTcpClients) {
+        // Accepted and closed at once: more would overflow the poll request.
+        std::printf("TCPListener: %zu clients, connection from %s closed\n", Listeners::kMaxTcpClients,
+                    connection->GetPeer().text);
+        return true;
+    }
+    st_listeners_log->info("New TCP channel from %s", connection->GetPeer().text);
+    auto session = m_parser->CreateSession(static_cast<int>(m_timeout), static_cast<int>(now));
+    registry.AddListener(new TCPClient(std::move(connection), std::move(session)));
+    return true;
+}
+
+// ---- accepted TCP connection
+
+TCPClient::TCPClient(std::unique_ptr<Network::ITCPClientSocket> connection,
+                     std::unique_ptr<Protocol7700::Session> session)
+    : connection_(own(std::move(connection))), session_(std::move(session)) {}
+
+TCPClient::~TCPClient() {
+    session_.reset();
+    st_listeners_log->info("delete TCPClient %s", connection_->GetPeer().text);
+}
+
+bool TCPClient::Process(unsigned now) {
+    char data[kReadSize];
+    int n = connection_->read(data, kReadSize);
+    st_listeners_log->debug("TCPClient %p , recv return %d", static_cast<void*>(this), n);
+    if (n < 0 && transient(errno)) return true;
+    if (n <= 0) {
+        st_listeners_log->info("TCPClient %p , recv error", static_cast<void*>(this));
+        return false;
+    }
+    std::string reply, interface = "tcp";
+    session_->Parse(data, n, now, reply, interface, 0);
+    return reply.empty() || SendMessage(reply);
+}
+
+bool TCPClient::IsNoActivity(unsigned now) {
+    if (!session_->IsNoActivity(now)) return false;
+    st_listeners_log->info("TCPClient %p NoActivity", static_cast<void*>(this));
+    return true;
+}
+
+bool TCPClient::SendMessage(const std::string& text) {
+    auto write = [this](const char* data, int size) { return connection_->write(data, size); };
+    Outbox::Result r = outbox_.Send(text, write);
+    if (r == Outbox::kSent) return true;
+    // A client that fails or falls too far behind costs only itself.
+    st_listeners_log->info("TCPClient %p , send %s", static_cast<void*>(this),
+                           r == Outbox::kOverflow ? "backlog full" : "failed");
+    return false;
+}
+
+bool TCPClient::Flush() {
+    auto write = [this](const char* data, int size) { return connection_->write(data, size); };
+    if (outbox_.Flush(write) != Outbox::kFailed) return true;
+    st_listeners_log->info("TCPClient %p , send failed", static_cast<void*>(this));
+    return false;
+}
+
+// ---- UDP port and its peers
+
+UDPClient::UDPClient(std::unique_ptr<Protocol7700::Session> session, const Network::IPeer& peer)
+    : session_(std::move(session)), peer_(peer) {}
+UDPClient::~UDPClient() = default;
+UDPClient::UDPClient(UDPClient&&) noexcept = default;
+UDPClient& UDPClient::operator=(UDPClient&&) noexcept = default;
+
+size_t PeerHash::operator()(const Network::IPeer& peer) const {
+    const uint32_t h = peer.address + 0x9e3779b9u;
+    return h ^ (static_cast<uint32_t>(peer.port) + 0x9e3779b9u + (h << 6) + (h >> 2));
+}
+
+UDPListener::UDPListener(uint16_t port)
+    : port_(port), peers_(10), udp_(own(GetNetworkFactory().CreateUDPServerSocket())) {}
+
+bool UDPListener::Bind() { return reportBind(udp_->bind(port_), "UDPListener", port_); }
+
+bool UDPListener::Process(unsigned now) {
+    char data[kReadSize];
+    Network::IPeer peer;
+    int n = udp_->read(data, kReadSize, peer);
+    if (n < 1) {
+        st_listeners_log->error("UDPListener recvfrom error");
+        return true;
+    }
+    auto known = peers_.find(peer);
+    if (known != peers_.end()) {
+        st_listeners_log->debug("UDPListener message from client %s", known->second.GetPeerName());
+    } else {
+        auto session = m_parser->CreateSession(static_cast<int>(m_timeout), static_cast<int>(now));
+        known = peers_.emplace(peer, UDPClient(std::move(session), peer)).first;
+        st_listeners_log->info("UDPListener new client from %s", known->second.GetPeerName());
+    }
+    std::string reply, interface = "udp";
+    known->second.GetSession()->Parse(data, n, now, reply, interface, 0);
+    if (!reply.empty() && udp_->write(reply.data(), static_cast<int>(reply.size()), peer) < static_cast<int>(reply.size()))
+        st_listeners_log->error("UDPListener error in sendto %s", peer.text);
+    return true;
+}
+
+bool UDPListener::IsNoActivity(unsigned now) {
+    for (auto it = peers_.begin(); it != peers_.end();) {
+        if (it->second.GetSession()->IsNoActivity(now)) {
+            st_listeners_log->info("UDPListener no Activity %s", it->second.GetPeerName());
+            it = peers_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return false;
+}
+
+bool UDPListener::SendMessage(const std::string& text) {
+    for (const auto& [peer, client] : peers_)
+        if (udp_->write(text.data(), static_cast<int>(text.size()), peer) < static_cast<int>(text.size()))
+            st_listeners_log->error("UDPListener error in sendto %s", client.GetPeerName());
+    return true;
+}
+
+// ---- websocket bridge
+
+WebsocketListener::WebsocketListener(const Protocol7700::Parser* parser)
+    : pipe_(own(GetNetworkFactory().CreateWebsocketSocket())), session_(parser->CreateSession(0, 0)) {
+    m_parser = parser;
+}
+
+WebsocketListener::~WebsocketListener() = default;
+
+bool WebsocketListener::Bind() { return pipe_->bind(); }
+
+void WebsocketListener::Wake() { pipe_->write("0", 1); }
+
+bool WebsocketListener::Process(unsigned now) {
+    char drained[1024];
+    pipe_->read(drained, sizeof drained);
+    // The record buffer is ws_msg_cli_to_srv itself: the older engine
+    // addresses its replies by the id of the record taken last.
+    for (int taken = 0; taken < kRecordsPerRound; ++taken) {
+        if (get_message_q(E_EXMSG_TYPE_WS_CLI_TO_SRV, &ws_msg_cli_to_srv) < 0) return true;
+        gLastWebsocketId = ws_msg_cli_to_srv.wsi;
+        std::string reply, interface = "websocket";
+        session_->Parse(ws_msg_cli_to_srv.text, static_cast<int>(ws_msg_cli_to_srv.length), now, reply, interface,
+                        static_cast<int>(ws_msg_cli_to_srv.wsi));
+    }
+    // A busy web page must not hold the loop: the rest waits one round.
+    Wake();
+    return true;
+}
+
+}  // namespace Communication

@@ -1,0 +1,224 @@
+#include "protocol/sockets.h"
+
+#include "platform/board.h"
+#include "platform/net.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace NetworkLinux {
+namespace {
+
+sockaddr_in serverAddress(uint16_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(port);
+    a.sin_addr.s_addr = board::net::serverBindAddress();
+    return a;
+}
+
+Network::IPeer peerOf(const sockaddr_in& a) {
+    Network::IPeer peer;
+    peer.address = a.sin_addr.s_addr;
+    peer.port = a.sin_port;
+    Network::BuildString(peer);
+    return peer;
+}
+
+// Opens a socket of the type and binds it to the board's server address.
+int boundSocket(int type, uint16_t port) {
+    int fd = ::socket(AF_INET, type | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) return -1;
+    int one = 1;
+    if (type == SOCK_STREAM) ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a = serverAddress(port);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || (type == SOCK_STREAM && ::listen(fd, 5) != 0)) {
+        int saved = errno;
+        ::close(fd);
+        errno = saved;
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+template <typename Interface>
+void SocketOf<Interface>::closeHandle() {
+    if (fd_ != -1) ::close(fd_);
+    fd_ = -1;
+}
+
+template class SocketOf<Network::ISocket>;
+template class SocketOf<Network::ITCPClientSocket>;
+
+WakePipe::~WakePipe() {
+    if (writeFd_ != -1) ::close(writeFd_);
+}
+
+bool WakePipe::bind() {
+    closeHandle();
+    if (writeFd_ != -1) ::close(writeFd_);
+    writeFd_ = -1;
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return false;
+    fd_ = fds[0];
+    writeFd_ = fds[1];
+    return true;
+}
+
+bool WakePipe::write(const char* data, int size) {
+    (void)!::write(writeFd_, data, static_cast<size_t>(size));
+    return true;
+}
+
+int WakePipe::drain(char* buffer, int size) { return static_cast<int>(::read(fd_, buffer, static_cast<size_t>(size))); }
+
+int PipeSocket::read(char* buffer, int size) {
+    drain(buffer, size);
+    return -1;
+}
+
+int WebsocketSocket::read(char* buffer, int size) {
+    drain(buffer, size);
+    return 1;
+}
+
+bool SerialSocket::bind(Network::Baudrate code, const char* device) {
+    closeHandle();  // a re-bind (new speed) must not leak the old descriptor
+    fd_ = ::open(board::path(device).c_str(), O_RDWR | O_NOCTTY | O_SYNC | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) {
+        std::printf("*** Error ***SerialListenr Unable to open %s %s\n", device, std::strerror(errno));
+        return false;
+    }
+    termios t{};
+    if (::tcgetattr(fd_, &t) != 0) {
+        std::printf("*** Error ***SerialListenr failed to get attr: %d, %s", fd_, std::strerror(errno));
+        return false;
+    }
+    speed_t speed = B0;
+    switch (code) {
+    case Network::BAUD_19200: speed = B19200; break;
+    case Network::BAUD_115200: speed = B115200; break;
+    default: return false;
+    }
+    ::cfsetispeed(&t, speed);
+    ::cfsetospeed(&t, speed);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB);
+    t.c_cflag |= CS8 | CLOCAL | CREAD;
+    t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_iflag = 0;
+    t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    if (::tcsetattr(fd_, TCSANOW, &t) != 0) {
+        std::printf("*** Error ***SerialListenr failed to set attr: %d, %s", fd_, std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+int SerialSocket::read(char* buffer, int size) {
+    ssize_t n = ::read(fd_, buffer, static_cast<size_t>(size));
+    for (ssize_t i = 0; i < n; ++i)
+        if (buffer[i] == '\n') buffer[i] = '\r';
+    return static_cast<int>(n);
+}
+
+int SerialSocket::write(const char* data, int size) {
+    return static_cast<int>(::write(fd_, data, static_cast<size_t>(size)));
+}
+
+TCPClientSocket::TCPClientSocket(int fd, const Network::IPeer& peer)
+    : SocketOf(std::string("TCPClientSocket ") + peer.text, fd), peer_(peer) {}
+
+int TCPClientSocket::read(char* buffer, int size) {
+    return static_cast<int>(::recv(fd_, buffer, static_cast<size_t>(size), 0));
+}
+
+int TCPClientSocket::write(const char* data, int size) {
+    return static_cast<int>(::send(fd_, data, static_cast<size_t>(size), MSG_NOSIGNAL | MSG_DONTWAIT));
+}
+
+bool TCPServerSocket::bind(uint16_t port) {
+    closeHandle();
+    fd_ = boundSocket(SOCK_STREAM, port);
+    name_ = fd_ < 0 ? "TCPServerSocket" : "TCPServerSocket bind to " + std::to_string(port);
+    return fd_ >= 0;
+}
+
+std::unique_ptr<Network::ITCPClientSocket> TCPServerSocket::accept() {
+    sockaddr_in a{};
+    socklen_t length = sizeof a;
+    // Descriptor 0 is a valid connection when the program runs without stdin.
+    int fd = ::accept4(fd_, reinterpret_cast<sockaddr*>(&a), &length, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0) return nullptr;
+    return std::make_unique<TCPClientSocket>(fd, peerOf(a));
+}
+
+bool UDPServerSocket::bind(uint16_t port) {
+    closeHandle();
+    fd_ = boundSocket(SOCK_DGRAM, port);
+    return fd_ >= 0;
+}
+
+int UDPServerSocket::read(char* buffer, int size, Network::IPeer& peer) {
+    sockaddr_in a{};
+    socklen_t length = sizeof a;
+    ssize_t n = ::recvfrom(fd_, buffer, static_cast<size_t>(size), 0, reinterpret_cast<sockaddr*>(&a), &length);
+    if (n >= 1) peer = peerOf(a);
+    return static_cast<int>(n);
+}
+
+int UDPServerSocket::write(const char* data, int size, const Network::IPeer& peer) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = peer.address;
+    a.sin_port = peer.port;
+    return static_cast<int>(::sendto(fd_, data, static_cast<size_t>(size), MSG_NOSIGNAL | MSG_DONTWAIT,
+                                     reinterpret_cast<sockaddr*>(&a), sizeof a));
+}
+
+int Selector::poll(Network::ISocketEvents* events, int count, int timeoutMs) {
+    if (count < 0 || count > kMaxSockets) return -1;
+    pollfd fds[kMaxSockets];
+    for (int i = 0; i < count; ++i) {
+        events[i].returned = 0;
+        fds[i].fd = *events[i].socket->GetHandle();
+        fds[i].events = static_cast<short>(((events[i].wanted & Network::SOCKET_READABLE) ? POLLIN : 0) |
+                                           ((events[i].wanted & Network::SOCKET_WRITABLE) ? POLLOUT : 0));
+        fds[i].revents = 0;
+    }
+    int rc = ::poll(fds, static_cast<nfds_t>(count), timeoutMs);
+    if (rc < 0) return errno == EINTR ? 0 : -1;
+    for (int i = 0; i < count; ++i) {
+        const short r = fds[i].revents;
+        events[i].returned = ((r & POLLIN) ? Network::SOCKET_READABLE : 0) |
+                             ((r & (POLLERR | POLLHUP | POLLNVAL)) ? Network::SOCKET_ERROR : 0) |
+                             ((r & POLLOUT) ? Network::SOCKET_WRITABLE : 0);
+    }
+    return rc;
+}
+
+std::unique_ptr<TCPServerSocket> Factory::CreateTCPServerSocket() { return std::make_unique<TCPServerSocket>(); }
+std::unique_ptr<UDPServerSocket> Factory::CreateUDPServerSocket() { return std::make_unique<UDPServerSocket>(); }
+std::unique_ptr<SerialSocket> Factory::CreateSerialSocket() { return std::make_unique<SerialSocket>(); }
+std::unique_ptr<WebsocketSocket> Factory::CreateWebsocketSocket() { return std::make_unique<WebsocketSocket>(); }
+
+Selector& Factory::GetSelector() {
+    static Selector* selector = new Selector();
+    return *selector;
+}
+
+}  // namespace NetworkLinux
+
+NetworkLinux::Factory& GetNetworkFactory() {
+    static NetworkLinux::Factory* factory = new NetworkLinux::Factory();
+    return *factory;
+}
