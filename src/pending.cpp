@@ -103,7 +103,6 @@ void switchWebIndexPages(bool enable) {
 }
 void scalerReset() { pending("scalerReset"); }
 void clocksInit() { pending("clocksInit"); }
-void LoadLinuxNetworkParam() { pending("LoadLinuxNetworkParam"); }
 void factoryResetInitEeprom(int) { pending("factoryResetInitEeprom"); }
 void loadParameterMemory() { pending("loadParameterMemory"); }
 void writeUserMessageFiles() { pending("writeUserMessageFiles"); }
@@ -118,3 +117,4 @@ void pulseInputHotPlug() { pending("pulseInputHotPlug"); }
 
 bool lwsServerRunning() { return false; }
 void lwsInterrupt() { pending("lwsInterrupt"); }
+void reset_lws_protocol() { pending("reset_lws_protocol"); }

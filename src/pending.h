@@ -7,6 +7,10 @@
 #include <atomic>
 #include <cstdint>
 
+// Built: LoadLinuxNetworkParam. Start-up finds it here until main.cpp
+// includes commands/network_param.h itself.
+#include "commands/network_param.h"
+
 // Thread bodies of the thread table.
 void* frontend_thread(void*);        // FEND: clears its watchdog row
 void* main_task(void*);              // MAIN: drains KEYPAD (journal "main_task.key"), clears its row
@@ -33,7 +37,6 @@ bool checkFactoryResetMarker();
 void switchWebIndexPages(bool enable);
 void scalerReset();
 void clocksInit();
-void LoadLinuxNetworkParam();
 void factoryResetInitEeprom(int flag);
 void loadParameterMemory();
 void writeUserMessageFiles();
@@ -49,3 +52,6 @@ void pulseInputHotPlug();
 // The websocket server: running, and stopping it (the interrupt signal).
 bool lwsServerRunning();
 void lwsInterrupt();
+// Stops the websocket server and waits (bounded) until it is down; returns
+// at once when it does not run. The server is built anew afterwards.
+void reset_lws_protocol();

@@ -154,7 +154,7 @@ TEST(SystemStart, StepsRunInTheDevicesOrderAndOptionsMatchInAnyCase) {
     const char* const kOrder[] = {
         "pending checkFactoryResetMarker", "pending switchWebIndexPages(enable)", "pending scalerReset",
         "pending clocksInit",              "msgq.create type=0 ",                 "msgq.create type=13 ",
-        "pending LoadLinuxNetworkParam",   "fpga.reset",                          "pending factoryResetInitEeprom",
+        "network.stat ip=",               "fpga.reset",                          "pending factoryResetInitEeprom",
         "pending loadParameterMemory",     "pending writeUserMessageFiles",       "scaler.osd_init",
         "dsp.init",                        "pending audioInit",                   "pending frontEnd_init",
         "pending backEnd_init",            "pending initOutputResolutions",       "pending parameterSanityCheck",

@@ -24,11 +24,11 @@ namespace board::sim {
 const std::vector<std::string> kStandins = {
     "reboot", "halt",  "poweroff", "mount",  "umount", "flash_eraseall", "flashcp", "dd",   "ifconfig",
     "route",  "udhcpc", "ntpd",    "httpd",  "killall", "pgrep",         "pidof",   "date", "stty",
-    "hwclock", "sh",    "ash",     "bash"};
+    "hwclock", "sh",    "ash",     "bash",   "tr"};
 
 const std::vector<std::string> kRealTools = {
     "cat",  "cp",   "mv",  "rm",     "mkdir",    "rmdir", "ln",    "touch", "chmod",   "find", "grep",
-    "head", "tail", "sed", "awk",    "sort",     "tr",    "xargs", "md5sum", "printenv", "sleep", "ls",
+    "head", "tail", "sed", "awk",    "sort",     "xargs", "md5sum", "printenv", "sleep", "ls",
     "wc",   "cut",  "basename", "dirname", "sync", "true", "false", "expr",  "stat",    "uniq", "tee",
     "cmp",  "od"};
 
@@ -59,6 +59,8 @@ std::string defaultConf(const InitOptions& o) {
            "ws_port = " + std::to_string(o.wsPort) + "\n"
            "# target of the web page's relay test\n"
            "proxy_host = 127.0.0.1:9\n"
+           "# the DHCP server's answer to udhcpc: dhcp_offer = <ip> <mask> [<gw>]; none, no lease\n"
+           "dhcp_offer = none\n"
            "# a stand-in program exits with this status: fault.<program> = <status>\n";
 }
 
