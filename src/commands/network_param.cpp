@@ -58,7 +58,8 @@ uint32_t address(const char* dotted) {
     return a;
 }
 
-// The ports the board's factory record listens on.
+// The factory control ports: the simulated board's seed in board.conf,
+// else the device's own.
 uint16_t factoryPort(const char* key, uint16_t device) {
     long v = board::sim::conf().getInt(key, device);
     return (v >= 1024 && v <= 65535) ? static_cast<uint16_t>(v) : device;
@@ -183,32 +184,30 @@ int DefaultEepromEthParam::checkGwValid(uint32_t gwNet) const {
     return 1;
 }
 
-int DefaultEepromEthParam::setIp(const std::string& text) {
-    uint32_t a = 0;
-    if (!parseAddress(text, a) || !checkIpValid(a)) return 0;
-    setWord(OFF_IP, a);
-    return 1;
-}
-
-int DefaultEepromEthParam::setMask(const std::string& text) {
-    uint32_t a = 0;
-    if (!parseAddress(text, a) || !checkMaskValid(a)) return 0;
-    setWord(OFF_MASK, a);
-    return 1;
-}
-
-int DefaultEepromEthParam::setGw(const std::string& text) {
-    uint32_t a = 0;
-    if (!parseAddress(text, a) || !checkGwValid(a)) return 0;
-    setWord(OFF_GW, a);
-    return 1;
-}
-
-int DefaultEepromEthParam::setSntpIp(const std::string& text) {
+int DefaultEepromEthParam::storeAddress(int at, const std::string& text, AddressRule rule) {
     uint32_t a = 0;
     if (!parseAddress(text, a)) return 0;
-    setWord(OFF_SNTP_IP, a);
+    switch (rule) {
+    case AddressRule::Ip:
+        if (!checkIpValid(a)) return 0;
+        break;
+    case AddressRule::Mask:
+        if (!checkMaskValid(a)) return 0;
+        break;
+    case AddressRule::Gateway:
+        if (!checkGwValid(a)) return 0;
+        break;
+    case AddressRule::Any: break;
+    }
+    setWord(at, a);
     return 1;
+}
+
+int DefaultEepromEthParam::setIp(const std::string& text) { return storeAddress(OFF_IP, text, AddressRule::Ip); }
+int DefaultEepromEthParam::setMask(const std::string& text) { return storeAddress(OFF_MASK, text, AddressRule::Mask); }
+int DefaultEepromEthParam::setGw(const std::string& text) { return storeAddress(OFF_GW, text, AddressRule::Gateway); }
+int DefaultEepromEthParam::setSntpIp(const std::string& text) {
+    return storeAddress(OFF_SNTP_IP, text, AddressRule::Any);
 }
 
 int DefaultEepromEthParam::setMac(const std::string& text) {

@@ -98,6 +98,9 @@ public:
     static void ResetToFactory();
 
 private:
+    enum class AddressRule { Ip, Mask, Gateway, Any };
+    // Parses text (as inet_aton does), checks it by the rule and stores it.
+    int storeAddress(int at, const std::string& text, AddressRule rule);
     uint32_t word(int at) const;
     void setWord(int at, uint32_t v);
     uint16_t u16(int at) const { return static_cast<uint16_t>(rec_[at] | rec_[at + 1] << 8); }

@@ -54,6 +54,7 @@ std::string defaultConf(const InitOptions& o) {
     return "# The simulated board, written by hx40-sim init.\n"
            "# Edit it and restart the program to change the board or inject faults.\n"
            "bind_address = 127.0.0.1\n"
+           "# control ports of the factory network record (what a blank EEPROM reads)\n"
            "tcp_port = " + std::to_string(o.tcpPort) + "\n"
            "udp_port = " + std::to_string(o.udpPort) + "\n"
            "ws_port = " + std::to_string(o.wsPort) + "\n"

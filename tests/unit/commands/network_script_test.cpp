@@ -2,6 +2,8 @@
 // what running them on the board does (only ever inside the board root).
 #include "commands/network_param.h"
 #include "core/pm.h"
+#include "board_logs.h"
+#include "platform/exec.h"
 #include "support/temp_board.h"
 
 #include <chrono>
@@ -12,6 +14,7 @@
 #include <unistd.h>
 
 using hx40test::TempBoard;
+using hx40test::toolsLog;
 
 namespace {
 
@@ -37,12 +40,6 @@ const char* const kHead =
     "fi\n"
     "if [ 1 ]; then\n";
 
-// tools.log with the board root written "<root>".
-std::string readLog(const TempBoard& board) {
-    std::string log = board.read("sim/tools.log");
-    for (size_t at; (at = log.find(board.root())) != std::string::npos;) log.replace(at, board.root().size(), "<root>");
-    return log;
-}
 
 // What the host shows of its network and the device's paths: nothing here
 // may change while scripts run on the board.
@@ -111,27 +108,6 @@ TEST(NetworkScript, TextForEachMode) {
          "fi\n"
          "fi\n"
          "export TZ=\"GMT-10\"\n"},
-        {"dhcp without a gateway", 1, "0.0.0.0", 0, 0,
-         "/sbin/ifconfig eth0 down\n"
-         "/sbin/ifconfig eth0 hw ether 02:00:00:00:00:01\n"
-         "/sbin/ifconfig eth0 up\n"
-         "# Check if udhcpc is running\n"
-         "if pgrep \"udhcpc\" > /dev/null\n"
-         "then\n"
-         "\techo \"udhcpc is running, kill it...\"\n"
-         "\tkillall udhcpc\n"
-         "fi\n"
-         "udhcpc -n -q -t 1 -S\n"
-         "if [ $? == 1 ]; then\n"
-         "\t# dhcp failed\n"
-         "\t/sbin/ifconfig eth0 192.168.1.39 netmask 255.255.0.0\n"
-         "\tcreate_dhcp_stat_file FAIL\n"
-         "else\n"
-         "\t# dhcp success\n"
-         "\tcreate_dhcp_stat_file SUCCESS\n"
-         "fi\n"
-         "fi\n"
-         "export TZ=\"GMT+0\"\n"},
         {"addresses left to the system", 2, "192.168.0.1", 1, 12,
          "/sbin/ifconfig eth0 down\n"
          "/sbin/ifconfig eth0 hw ether 02:00:00:00:00:01\n"
@@ -164,7 +140,7 @@ TEST(NetworkScript, TextForEachMode) {
     EXPECT_EQ(st.st_mode & 07777, 0770u);
     ASSERT_EQ(::stat(board.file("root/persist/.preprofile.d").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0775u);
-    EXPECT_EQ(readLog(board), "");
+    EXPECT_EQ(toolsLog(board), "");
     EXPECT_FALSE(board.exists("root/persist/network_stat"));  // the old report is gone
 }
 
@@ -236,7 +212,7 @@ TEST(NetworkScript, RunsOnTheBoardOnly) {
                   std::string("Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n") +
                       c.routes)
             << c.what;
-        EXPECT_EQ(readLog(board), c.tools) << c.what;
+        EXPECT_EQ(toolsLog(board), c.tools) << c.what;
         EXPECT_EQ(r.getIpStr() + " " + r.getMaskStr() + " " + r.getGwStr(), c.record) << c.what;
         // The environment file ran too, and wrote inside the root.
         EXPECT_NE(board.read("root/persist/debug.log").find(" have been called at "), std::string::npos) << c.what;
@@ -271,7 +247,7 @@ TEST(NetworkScript, TheFactoryResetWritesTheScriptButDoesNotRunIt) {
                   "create_dhcp_stat_file OFF\n"
                   "fi\n"
                   "export TZ=\"GMT+0\"\n");
-    EXPECT_EQ(readLog(board), "");
+    EXPECT_EQ(toolsLog(board), "");
 }
 
 TEST(NetworkScript, StartUpReadsTheReportedAddresses) {
@@ -281,4 +257,22 @@ TEST(NetworkScript, StartUpReadsTheReportedAddresses) {
     EXPECT_NE(board.read("sim/journal.log").find(" network.stat ip=10.1.2.3 mask=255.255.255.0 gw=10.1.2.1\n"),
               std::string::npos)
         << board.read("sim/journal.log");
+}
+
+TEST(NetworkScript, TheBoardsTrReadsTheDevicesSets) {
+    TempBoard board;
+    struct {
+        const char* set;
+        const char* out;
+    } cases[] = {
+        {"[:[:alpha:]]", " 10.0.0.1  10.0.0.255  255.0.0.0\r\n"},
+        {"'\\r\\n'", "inet addr:10.0.0.1  Bcast:10.0.0.255  Mask:255.0.0.0"},
+        {"'a-z\\015'", " :10.0.0.1  B:10.0.0.255  M:255.0.0.0\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string line = std::string("printf 'inet addr:10.0.0.1  Bcast:10.0.0.255  Mask:255.0.0.0\\r\\n' | tr -d ") +
+                                 c.set + " > /tmp/out";
+        ASSERT_EQ(board::exec::run({"sh", "-c", line}), 0) << c.set;
+        EXPECT_EQ(board.read("tmp/out"), c.out) << c.set;
+    }
 }

@@ -2,6 +2,7 @@
 #include "commands/settings_files.h"
 #include "commands/web_param.h"
 #include "core/pm.h"
+#include "board_logs.h"
 #include "support/temp_board.h"
 #include "sys/msgq.h"
 
@@ -14,6 +15,7 @@
 #include <vector>
 
 using hx40test::TempBoard;
+using hx40test::toolsLog;
 
 namespace {
 
@@ -23,11 +25,6 @@ bool restartsDone() {
     return CMyDoSystem::Live() == 0;
 }
 
-std::string toolsLog(const TempBoard& board) {
-    std::string log = board.read("sim/tools.log");
-    for (size_t at; (at = log.find(board.root())) != std::string::npos;) log.replace(at, board.root().size(), "<root>");
-    return log;
-}
 
 }  // namespace
 

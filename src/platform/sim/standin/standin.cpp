@@ -589,6 +589,21 @@ int ntpd(const Args& a) {
     return daemonTool(a);
 }
 
+// One character of a tr set at i (a backslash escape or itself); i moves past it.
+int setChar(const std::string& set, size_t& i) {
+    unsigned char c = static_cast<unsigned char>(set[i++]);
+    if (c != '\\' || i >= set.size()) return c;
+    static const char kEscapes[] = "\\\\a\ab\bf\fn\nr\rt\tv\v";
+    for (const char* e = kEscapes; *e; e += 2)
+        if (set[i] == e[0]) {
+            ++i;
+            return static_cast<unsigned char>(e[1]);
+        }
+    int value = 0, digits = 0;
+    for (; digits < 3 && i < set.size() && set[i] >= '0' && set[i] <= '7'; ++digits) value = value * 8 + (set[i++] - '0');
+    return digits ? (value & 0xFF) : static_cast<unsigned char>(set[i++]);
+}
+
 // The device's tr: a "[:class:]" anywhere in a set names the class, every
 // other character stands for itself, so the network script's
 // "tr -d [:[:alpha:]]" deletes ':' and the letters (the host's tr refuses
@@ -616,13 +631,13 @@ int trTool(const Args& a) {
             }
         }
         if (isClass) continue;
-        if (i + 2 < set.size() && set[i + 1] == '-') {
-            for (int c = static_cast<unsigned char>(set[i]); c <= static_cast<unsigned char>(set[i + 2]); ++c)
-                drop[c] = true;
-            i += 3;
+        int first = setChar(set, i);
+        if (i + 1 < set.size() && set[i] == '-') {
+            ++i;
+            for (int c = first, last = setChar(set, i); c <= last; ++c) drop[c] = true;
             continue;
         }
-        drop[static_cast<unsigned char>(set[i++])] = true;
+        drop[first] = true;
     }
     char in[4096], out[4096];
     ssize_t n;
