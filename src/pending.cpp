@@ -103,7 +103,6 @@ void switchWebIndexPages(bool enable) {
 }
 void scalerReset() { pending("scalerReset"); }
 void clocksInit() { pending("clocksInit"); }
-void LoadLinuxNetworkParam() { pending("LoadLinuxNetworkParam"); }
 void writeUserMessageFiles() { pending("writeUserMessageFiles"); }
 void audioInit() { pending("audioInit"); }
 void frontEnd_init() { pending("frontEnd_init"); }
@@ -125,5 +124,4 @@ int delimitOsdPos(int, int, int) {
     pending("delimitOsdPos");
     return 0;
 }
-void factoryResetWebSettings() { pending("factoryResetWebSettings"); }
-void factoryResetNetworkRecord() { pending("factoryResetNetworkRecord"); }
+void reset_lws_protocol() { pending("reset_lws_protocol"); }

@@ -33,7 +33,6 @@ bool checkFactoryResetMarker();
 void switchWebIndexPages(bool enable);
 void scalerReset();
 void clocksInit();
-void LoadLinuxNetworkParam();
 void writeUserMessageFiles();
 void audioInit();
 void frontEnd_init();
@@ -55,7 +54,6 @@ void osd_func999(int row);
 // + 480 fits the channel's output, else 255 (with testOnly 0 it also moves
 // PM.OSDPOSH or PM.OSDPOSV inside).
 int delimitOsdPos(int horizontal, int testOnly, int position);
-// The factory reset's hooks of the network, web and serial settings: the web
-// settings, and the network record (keeping its MAC address).
-void factoryResetWebSettings();
-void factoryResetNetworkRecord();
+// Stops the websocket server and waits (bounded) until it is down; returns
+// at once when it does not run. The server is built anew afterwards.
+void reset_lws_protocol();

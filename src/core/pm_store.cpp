@@ -1,5 +1,8 @@
 #include "core/pm_store.h"
 
+#include "commands/network_param.h"
+#include "commands/web_param.h"
+
 #include "core/eeprom_map.h"
 #include "core/factory.h"
 #include "core/functable.h"
@@ -270,8 +273,8 @@ void factoryResetInitEeprom(int withNetwork) {
         }
     }
     // The records of the network, web and serial settings keep their own checks.
-    factoryResetWebSettings();
-    if (withNetwork) factoryResetNetworkRecord();
+    DefaultWebParam::ResetToFactory();
+    if (withNetwork) DefaultEepromEthParam::ResetToFactory();
 }
 
 void loadParameterMemory() {

@@ -1,4 +1,5 @@
 // hx40_app: start-up on the board, the thread table, and the stop signals.
+#include "commands/network_param.h"
 #include "core/pm_store.h"
 #include "pending.h"
 #include "platform/board.h"

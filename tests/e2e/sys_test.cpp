@@ -154,7 +154,7 @@ TEST(SystemStart, StepsRunInTheDevicesOrderAndOptionsMatchInAnyCase) {
     const char* const kOrder[] = {
         "pending checkFactoryResetMarker", "pending switchWebIndexPages(enable)", "pending scalerReset",
         "pending clocksInit",              "msgq.create type=0 ",                 "msgq.create type=13 ",
-        "pending LoadLinuxNetworkParam",   "fpga.reset",                          "factoryResetInitEeprom withNetwork=1",
+        "network.stat ip=",               "fpga.reset",                          "factoryResetInitEeprom withNetwork=1",
         "loadParameterMemory zones=",      "pending writeUserMessageFiles",       "scaler.osd_init",
         "dsp.init",                        "pending audioInit",                   "pending frontEnd_init",
         "pending backEnd_init",            "pending initOutputResolutions",       "parameterSanityCheck ok",

@@ -24,11 +24,11 @@ namespace board::sim {
 const std::vector<std::string> kStandins = {
     "reboot", "halt",  "poweroff", "mount",  "umount", "flash_eraseall", "flashcp", "dd",   "ifconfig",
     "route",  "udhcpc", "ntpd",    "httpd",  "killall", "pgrep",         "pidof",   "date", "stty",
-    "hwclock", "sh",    "ash",     "bash"};
+    "hwclock", "sh",    "ash",     "bash",   "tr"};
 
 const std::vector<std::string> kRealTools = {
     "cat",  "cp",   "mv",  "rm",     "mkdir",    "rmdir", "ln",    "touch", "chmod",   "find", "grep",
-    "head", "tail", "sed", "awk",    "sort",     "tr",    "xargs", "md5sum", "printenv", "sleep", "ls",
+    "head", "tail", "sed", "awk",    "sort",     "xargs", "md5sum", "printenv", "sleep", "ls",
     "wc",   "cut",  "basename", "dirname", "sync", "true", "false", "expr",  "stat",    "uniq", "tee",
     "cmp",  "od"};
 
@@ -54,11 +54,14 @@ std::string defaultConf(const InitOptions& o) {
     return "# The simulated board, written by hx40-sim init.\n"
            "# Edit it and restart the program to change the board or inject faults.\n"
            "bind_address = 127.0.0.1\n"
+           "# control ports of the factory network record (what a blank EEPROM reads)\n"
            "tcp_port = " + std::to_string(o.tcpPort) + "\n"
            "udp_port = " + std::to_string(o.udpPort) + "\n"
            "ws_port = " + std::to_string(o.wsPort) + "\n"
            "# target of the web page's relay test\n"
            "proxy_host = 127.0.0.1:9\n"
+           "# the DHCP server's answer to udhcpc: dhcp_offer = <ip> <mask> [<gw>]; none, no lease\n"
+           "dhcp_offer = none\n"
            "# a stand-in program exits with this status: fault.<program> = <status>\n";
 }
 

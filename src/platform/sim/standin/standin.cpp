@@ -7,6 +7,8 @@
 #include "platform/sim/board_conf.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -372,11 +375,287 @@ int stty(const Args& a) {
     return execReal("/bin/stty", real);
 }
 
+// ---- the board's network: <root>/sim/net/eth0 and <root>/proc/net/route ----
+// The interface file holds "key = value" lines (see platform/net.h): ip, mask,
+// mac, link, and two keys only the stand-ins use: up (0 after "ifconfig eth0
+// down", missing = 1) and gw (the default route's gateway, missing = none).
+// Every change rewrites <root>/proc/net/route from it, as the kernel would
+// show the routes: the default route, then the interface's own subnet.
+
+struct Eth0 {
+    bool exists = false;
+    board::sim::BoardConf values;
+    std::string get(const std::string& key) const { return values.get(key); }
+    bool up() const { return values.getInt("up", 1) != 0; }
+};
+
+std::string eth0File() { return gRoot + "/sim/net/eth0"; }
+
+Eth0 loadEth0() {
+    Eth0 e;
+    e.exists = e.values.load(eth0File());
+    return e;
+}
+
+std::optional<uint32_t> ipv4(const std::string& text) {
+    in_addr a{};
+    if (text.empty() || ::inet_pton(AF_INET, text.c_str(), &a) != 1) return std::nullopt;
+    return a.s_addr;
+}
+
+std::string dottedAddress(uint32_t net) {
+    char text[INET_ADDRSTRLEN] = {};
+    in_addr a{};
+    a.s_addr = net;
+    ::inet_ntop(AF_INET, &a, text, sizeof text);
+    return text;
+}
+
+// The interface's address and mask when it is up and has both.
+bool subnet(const Eth0& e, uint32_t& ip, uint32_t& mask) {
+    auto i = ipv4(e.get("ip")), m = ipv4(e.get("mask"));
+    if (!e.up() || !i || !m) return false;
+    ip = *i;
+    mask = *m;
+    return true;
+}
+
+void writeRoutes(const Eth0& e) {
+    std::string table = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+    char line[128];
+    uint32_t ip = 0, mask = 0;
+    if (subnet(e, ip, mask)) {
+        if (auto gw = ipv4(e.get("gw"))) {
+            std::snprintf(line, sizeof line, "eth0\t00000000\t%08X\t0003\t0\t0\t0\t00000000\t0\t0\t0\n", *gw);
+            table += line;
+        }
+        std::snprintf(line, sizeof line, "eth0\t%08X\t00000000\t0001\t0\t0\t0\t%08X\t0\t0\t0\n", ip & mask, mask);
+        table += line;
+    }
+    std::ofstream(gRoot + "/proc/net/route", std::ios::trunc) << table;
+}
+
+void saveEth0(Eth0& e) {
+    // A route whose gateway left the subnet (or an interface that went
+    // down) goes, as the kernel drops it.
+    uint32_t ip = 0, mask = 0;
+    auto gw = ipv4(e.get("gw"));
+    if (gw && (!subnet(e, ip, mask) || (*gw & mask) != (ip & mask))) e.values.set("gw", "");
+    std::string text;
+    for (const char* key : {"ip", "mask", "mac", "link", "up", "gw"})
+        if (!e.get(key).empty()) text += std::string(key) + " = " + e.get(key) + "\n";
+    for (const auto& [key, value] : e.values.all())
+        if (key != "ip" && key != "mask" && key != "mac" && key != "link" && key != "up" && key != "gw" &&
+            !value.empty())
+            text += key + " = " + value + "\n";
+    std::ofstream(eth0File(), std::ios::trunc) << text;
+    writeRoutes(e);
+}
+
+int noInterface(const std::string& name) {
+    std::fprintf(stderr, "ifconfig: %s: error fetching interface information: Device not found\n", name.c_str());
+    return 1;
+}
+
+void showEth0(const Eth0& e) {
+    std::string mac = e.get("mac");
+    for (char& c : mac) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::printf("eth0      Link encap:Ethernet  HWaddr %s  \n", mac.c_str());
+    auto ip = ipv4(e.get("ip")), mask = ipv4(e.get("mask"));
+    if (ip && mask)
+        std::printf("          inet addr:%s  Bcast:%s  Mask:%s\n", dottedAddress(*ip).c_str(),
+                    dottedAddress(*ip | ~*mask).c_str(), dottedAddress(*mask).c_str());
+    std::string flags = e.up() ? "UP BROADCAST " : "BROADCAST ";
+    if (e.up() && e.values.getInt("link", 0) != 0) flags += "RUNNING ";
+    std::printf("          %sMULTICAST  MTU:1500  Metric:1\n\n", flags.c_str());
+}
+
+int ifconfig(const Args& a) {
+    Eth0 e = loadEth0();
+    if (a.size() == 1) {
+        if (e.exists) showEth0(e);
+        return 0;
+    }
+    if (a[1] != "eth0" || !e.exists) return noInterface(a[1]);
+    if (a.size() == 2) {
+        showEth0(e);
+        return 0;
+    }
+    if (a.size() == 3 && (a[2] == "up" || a[2] == "down")) {
+        e.values.set("up", a[2] == "up" ? "1" : "0");
+        saveEth0(e);
+        return 0;
+    }
+    if (a.size() == 5 && a[2] == "hw" && a[3] == "ether") {
+        if (e.up()) {
+            std::fprintf(stderr, "ifconfig: SIOCSIFHWADDR: Device or resource busy\n");
+            return 1;
+        }
+        unsigned b[6];
+        int used = 0;
+        if (std::sscanf(a[4].c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%n", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5], &used) !=
+                6 ||
+            static_cast<size_t>(used) != a[4].size()) {
+            std::fprintf(stderr, "ifconfig: invalid hw-addr %s\n", a[4].c_str());
+            return 1;
+        }
+        e.values.set("mac", a[4]);
+        saveEth0(e);
+        return 0;
+    }
+    if ((a.size() == 3 || (a.size() == 5 && a[3] == "netmask")) && ipv4(a[2])) {
+        if (a.size() == 5 && !ipv4(a[4])) {
+            std::fprintf(stderr, "ifconfig: bad netmask %s\n", a[4].c_str());
+            return 1;
+        }
+        // Setting the address brings the interface up.
+        e.values.set("ip", a[2]);
+        if (a.size() == 5) e.values.set("mask", a[4]);
+        e.values.set("up", "1");
+        saveEth0(e);
+        return 0;
+    }
+    std::fprintf(stderr, "ifconfig: not supported on this board: %s\n", joined(a).c_str());
+    return 1;
+}
+
+int route(const Args& a) {
+    Eth0 e = loadEth0();
+    if (a.size() == 1 || (a.size() == 2 && a[1] == "-n")) {
+        std::printf("Kernel IP routing table\n");
+        std::printf("Destination     Gateway         Genmask         Flags Metric Ref    Use Iface\n");
+        uint32_t ip = 0, mask = 0;
+        if (e.exists && subnet(e, ip, mask)) {
+            auto row = [](const std::string& dest, const std::string& gw, const std::string& genmask, const char* f) {
+                std::printf("%-15s %-15s %-15s %-5s %-6d %-2d %7d %s\n", dest.c_str(), gw.c_str(), genmask.c_str(), f,
+                            0, 0, 0, "eth0");
+            };
+            if (auto gw = ipv4(e.get("gw"))) row("0.0.0.0", dottedAddress(*gw), "0.0.0.0", "UG");
+            row(dottedAddress(ip & mask), "0.0.0.0", dottedAddress(mask), "U");
+        }
+        return 0;
+    }
+    if (a.size() >= 5 && a[1] == "add" && a[2] == "default" && a[3] == "gw" && ipv4(a[4])) {
+        uint32_t ip = 0, mask = 0;
+        if (!e.exists || !subnet(e, ip, mask) || (*ipv4(a[4]) & mask) != (ip & mask)) {
+            std::fprintf(stderr, "route: SIOCADDRT: Network is unreachable\n");
+            return 1;
+        }
+        if (ipv4(e.get("gw"))) {
+            std::fprintf(stderr, "route: SIOCADDRT: File exists\n");
+            return 1;
+        }
+        e.values.set("gw", a[4]);
+        saveEth0(e);
+        return 0;
+    }
+    if (a.size() >= 3 && a[1] == "del" && a[2] == "default") {
+        if (!e.exists || !ipv4(e.get("gw"))) {
+            std::fprintf(stderr, "route: SIOCDELRT: No such process\n");
+            return 1;
+        }
+        e.values.set("gw", "");
+        saveEth0(e);
+        return 0;
+    }
+    std::fprintf(stderr, "route: not supported on this board: %s\n", joined(a).c_str());
+    return 1;
+}
+
+// The board's DHCP server: "dhcp_offer = <ip> <mask> [<gw>]" in board.conf;
+// none (or "none") and every request fails.
+int udhcpc(const Args&) {
+    std::istringstream offer(gConf.get("dhcp_offer"));
+    std::string ip, mask, gw;
+    offer >> ip >> mask >> gw;
+    Eth0 e = loadEth0();
+    if (ip == "none" || !ipv4(ip) || !ipv4(mask) || (!gw.empty() && !ipv4(gw)) || !e.exists) {
+        std::fprintf(stderr, "udhcpc: no lease, failing\n");
+        return 1;
+    }
+    e.values.set("ip", ip);
+    e.values.set("mask", mask);
+    e.values.set("up", "1");
+    e.values.set("gw", gw == "0.0.0.0" ? "" : gw);
+    saveEth0(e);
+    std::printf("udhcpc: lease of %s obtained, lease time 86400\n", ip.c_str());
+    return 0;
+}
+
+// "ntpd -q" sets the clock once and ends; without it, it stays.
+int ntpd(const Args& a) {
+    for (size_t i = 1; i < a.size(); ++i)
+        if (a[i] == "-q") return 0;
+    return daemonTool(a);
+}
+
+// One character of a tr set at i (a backslash escape or itself); i moves past it.
+int setChar(const std::string& set, size_t& i) {
+    unsigned char c = static_cast<unsigned char>(set[i++]);
+    if (c != '\\' || i >= set.size()) return c;
+    static const char kEscapes[] = "\\\\a\ab\bf\fn\nr\rt\tv\v";
+    for (const char* e = kEscapes; *e; e += 2)
+        if (set[i] == e[0]) {
+            ++i;
+            return static_cast<unsigned char>(e[1]);
+        }
+    int value = 0, digits = 0;
+    for (; digits < 3 && i < set.size() && set[i] >= '0' && set[i] <= '7'; ++digits) value = value * 8 + (set[i++] - '0');
+    return digits ? (value & 0xFF) : static_cast<unsigned char>(set[i++]);
+}
+
+// The device's tr: a "[:class:]" anywhere in a set names the class, every
+// other character stands for itself, so the network script's
+// "tr -d [:[:alpha:]]" deletes ':' and the letters (the host's tr refuses
+// that set). Deleting is all the device's scripts ask; anything else goes
+// to the host's tr.
+int trTool(const Args& a) {
+    if (a.size() != 3 || a[1] != "-d") return execReal("/usr/bin/tr", a);
+    static const std::pair<const char*, int (*)(int)> kClasses[] = {
+        {"alpha", isalpha}, {"digit", isdigit}, {"alnum", isalnum}, {"upper", isupper},
+        {"lower", islower}, {"space", isspace}, {"blank", isblank}, {"punct", ispunct},
+        {"xdigit", isxdigit}, {"cntrl", iscntrl}, {"print", isprint}, {"graph", isgraph},
+    };
+    bool drop[256] = {};
+    const std::string& set = a[2];
+    for (size_t i = 0; i < set.size();) {
+        bool isClass = false;
+        if (set.compare(i, 2, "[:") == 0) {
+            size_t end = set.find(":]", i + 2);
+            std::string name = end == std::string::npos ? "" : set.substr(i + 2, end - i - 2);
+            for (const auto& [className, test] : kClasses) {
+                if (name != className) continue;
+                for (int c = 0; c < 256; ++c) drop[c] = drop[c] || test(c);
+                isClass = true;
+                i = end + 2;
+            }
+        }
+        if (isClass) continue;
+        int first = setChar(set, i);
+        if (i + 1 < set.size() && set[i] == '-') {
+            ++i;
+            for (int c = first, last = setChar(set, i); c <= last; ++c) drop[c] = true;
+            continue;
+        }
+        drop[first] = true;
+    }
+    char in[4096], out[4096];
+    ssize_t n;
+    while ((n = ::read(0, in, sizeof in)) > 0) {
+        size_t kept = 0;
+        for (ssize_t k = 0; k < n; ++k)
+            if (!drop[static_cast<unsigned char>(in[k])]) out[kept++] = in[k];
+        if (kept && ::write(1, out, kept) != static_cast<ssize_t>(kept)) return 1;
+    }
+    return 0;
+}
+
 int logOnly(const Args&) { return 0; }
 
 struct Tool {
     const char* name;
     int (*run)(const Args&);
+    bool logged = true;  // the system tools' calls are what tools.log shows; text tools are not
 };
 
 // Every name linked to this program and what it does.
@@ -384,11 +663,11 @@ constexpr Tool kTools[] = {
     {"sh", shell},          {"ash", shell},           {"bash", shell},
     {"reboot", rebootTool}, {"halt", rebootTool},     {"poweroff", rebootTool},
     {"mount", mountTool},   {"umount", umountTool},   {"flash_eraseall", flashErase},
-    {"flashcp", flashcp},   {"dd", dd},               {"ifconfig", logOnly},
-    {"route", logOnly},     {"udhcpc", logOnly},      {"ntpd", daemonTool},
+    {"flashcp", flashcp},   {"dd", dd},               {"ifconfig", ifconfig},
+    {"route", route},       {"udhcpc", udhcpc},       {"ntpd", ntpd},
     {"httpd", daemonTool},  {"killall", killall},     {"pgrep", findProc},
     {"pidof", findProc},    {"date", dateTool},       {"stty", stty},
-    {"hwclock", logOnly},
+    {"hwclock", logOnly},   {"tr", trTool, false},
 };
 
 }  // namespace
@@ -405,9 +684,12 @@ int main(int argc, char** argv) {
     Args args(argv, argv + argc);
     args[0] = name;
     if (name == "hx40-standin" && args.size() == 3 && args[1] == "--translate") return translateFile(args[2]);
-    appendLine("tools.log", joined(args));
-    for (const Tool& t : kTools) {
-        if (name != t.name) continue;
+    const Tool* tool = nullptr;
+    for (const Tool& t : kTools)
+        if (name == t.name) tool = &t;
+    if (tool == nullptr || tool->logged) appendLine("tools.log", joined(args));
+    if (tool != nullptr) {
+        const Tool& t = *tool;
         long fault = gConf.getInt("fault." + name, 0);
         if (fault != 0) {
             std::fprintf(stderr, "%s: failing as board.conf asks (status %ld)\n", name.c_str(), fault);
