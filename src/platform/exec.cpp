@@ -158,6 +158,21 @@ bool escapesRoot(std::string_view word, const std::string& root) {
     return false;
 }
 
+// Completes a plan with argv's arguments mapped under the root.
+Plan withArguments(Plan p, const std::vector<std::string>& argv, const std::string& root, const std::string& program) {
+    for (size_t k = 1; k < argv.size(); ++k) {
+        if (escapesRoot(argv[k], root)) {
+            p.argv.clear();
+            p.error = "argument '" + argv[k] + "' lies outside the board root";
+            return p;
+        }
+        p.argv.push_back(translateText(argv[k], root));
+    }
+    p.program = program;
+    p.ok = true;
+    return p;
+}
+
 void refuse(const std::vector<std::string>& argv, const std::string& why) {
     std::string line;
     for (const auto& a : argv) line += (line.empty() ? "" : " ") + a;
@@ -266,32 +281,12 @@ Plan plan(const std::vector<std::string>& argv) {
                 }
                 p.argv.push_back("sh");
                 p.argv.push_back(abs);
-                for (size_t k = 1; k < argv.size(); ++k) {
-                    if (escapesRoot(argv[k], root)) {
-                        p.argv.clear();
-                        p.error = "argument '" + argv[k] + "' lies outside the board root";
-                        return p;
-                    }
-                    p.argv.push_back(translateText(argv[k], root));
-                }
-                p.program = program;
-                p.ok = true;
-                return p;
+                return withArguments(p, argv, root, program);
             }
         }
     }
     p.argv.push_back(name);
-    for (size_t k = 1; k < argv.size(); ++k) {
-        if (escapesRoot(argv[k], root)) {
-            p.argv.clear();
-            p.error = "argument '" + argv[k] + "' lies outside the board root";
-            return p;
-        }
-        p.argv.push_back(translateText(argv[k], root));
-    }
-    p.program = program;
-    p.ok = true;
-    return p;
+    return withArguments(p, argv, root, program);
 }
 
 std::vector<std::string> childEnvironment(const std::string& root) {
