@@ -68,8 +68,6 @@ void* ichips_osd(void*) {
     return drainLoop(E_EXMSG_TYPE_STLOOP, "ichips_osd.key", 20);
 }
 
-void* p7k_thread(void*) { return endsAtOnce("p7k_thread"); }
-void* lws_service_task(void*) { return endsAtOnce("lws_service_task"); }
 void* port_tunneling_thread(void*) { return endsAtOnce("port_tunneling_thread"); }
 void* users_message_thread(void*) { return endsAtOnce("users_message_thread"); }
 void* auto_switch_thread(void*) { return endsAtOnce("auto_switch_thread"); }
@@ -88,6 +86,9 @@ std::atomic<uint32_t> wait_till_release_key{0};
 std::atomic<uint32_t> acceleratePlusMinus{0};
 std::atomic<int> valence_update_in_operation_mode{0};
 std::atomic<int> gPowerSave{0};
+
+std::atomic<int> gInInitialize[2] = {0, 0};
+void new_wsi_announce_web_lock_messages() { pending("new_wsi_announce_web_lock_messages"); }
 
 void webLockAnnounce(int n) {
     pending("webLockAnnounce");
@@ -112,8 +113,6 @@ void audioUnmute() { pending("audioUnmute"); }
 void stInit() { pending("stInit"); }
 void pulseInputHotPlug() { pending("pulseInputHotPlug"); }
 
-bool lwsServerRunning() { return false; }
-void lwsInterrupt() { pending("lwsInterrupt"); }
 
 void stLoop(int key) {
     pending("stLoop");
@@ -124,4 +123,3 @@ int delimitOsdPos(int, int, int) {
     pending("delimitOsdPos");
     return 0;
 }
-void reset_lws_protocol() { pending("reset_lws_protocol"); }

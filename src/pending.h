@@ -7,12 +7,16 @@
 #include <atomic>
 #include <cstdint>
 
+// Built: p7k_thread, lws_service_task, reset_lws_protocol and the interrupt
+// rule of the web server. The thread table and start-up find them here
+// until they include these headers themselves.
+#include "commands/p7k_thread.h"
+#include "protocol/ws_server.h"
+
 // Thread bodies of the thread table.
 void* frontend_thread(void*);        // FEND: clears its watchdog row
 void* main_task(void*);              // MAIN: drains KEYPAD (journal "main_task.key"), clears its row
-void* p7k_thread(void*);             // P7KT
 void* ichips_osd(void*);             // IOSD: drains STLOOP (journal "ichips_osd.key"), clears its row
-void* lws_service_task(void*);       // WSCK
 void* port_tunneling_thread(void*);  // PTNL
 void* users_message_thread(void*);   // USRS_MSG
 void* auto_switch_thread(void*);     // AUTO_SWITCH
@@ -27,6 +31,11 @@ extern std::atomic<uint32_t> acceleratePlusMinus;
 extern std::atomic<int> valence_update_in_operation_mode;
 extern std::atomic<int> gPowerSave;
 void webLockAnnounce(int n);
+// Non-zero while a channel initialises: broadcast protocol text then stays
+// off the control ports.
+extern std::atomic<int> gInInitialize[2];
+// Sends the current web-lock messages to a web client that just connected.
+void new_wsi_announce_web_lock_messages();
 
 // Start-up steps of other subsystems, in the order main calls them.
 bool checkFactoryResetMarker();
@@ -42,10 +51,6 @@ void audioUnmute();
 void stInit();
 void pulseInputHotPlug();
 
-// The websocket server: running, and stopping it (the interrupt signal).
-bool lwsServerRunning();
-void lwsInterrupt();
-
 // The menu engine: posts a key on the STLOOP queue.
 void stLoop(int key);
 // The closed-menu screen of node 999.
@@ -54,6 +59,3 @@ void osd_func999(int row);
 // + 480 fits the channel's output, else 255 (with testOnly 0 it also moves
 // PM.OSDPOSH or PM.OSDPOSV inside).
 int delimitOsdPos(int horizontal, int testOnly, int position);
-// Stops the websocket server and waits (bounded) until it is down; returns
-// at once when it does not run. The server is built anew afterwards.
-void reset_lws_protocol();

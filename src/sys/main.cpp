@@ -98,7 +98,7 @@ void* signalThread(void* arg) {
             sys_exit(0);
         }
         if (sig == SIGINT) {
-            if (lwsServerRunning()) {
+            if (lwsServerStarted()) {
                 lwsInterrupt();
                 continue;
             }
