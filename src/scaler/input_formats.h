@@ -3,15 +3,11 @@
 // picture build takes from it for each input type.
 #pragma once
 
+#include "scaler/video_timing.h"
+
 #include <cstdint>
 
-struct InputFormat {
-    const char* name;
-    uint32_t pixelClockKHz;
-    uint16_t hActive, hFront, hSync, hBack;
-    uint16_t vActive, vFront, vSync, vBack;  // interlaced: lines of one field
-    bool interlaced;
-};
+using InputFormat = VideoTiming;
 
 inline constexpr int kInputFormats = 67;
 inline constexpr int kInputTypes = 4;  // 0 HDMI, 1 component, 2 VGA, 3 composite
