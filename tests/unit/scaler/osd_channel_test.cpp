@@ -17,7 +17,14 @@ std::vector<std::string> drawn(int plane) {
     return out;
 }
 
-class OsdChannel : public OsdTest {};
+class OsdChannel : public OsdTest {
+protected:
+    void SetUp() override {
+        OsdTest::SetUp();
+        PM.DISPLAY_MODE = 1;
+        OSD_CHANNEL = 0;
+    }
+};
 
 TEST_F(OsdChannel, DisplayModeChoosesTheMenusChannel) {
     struct Case {

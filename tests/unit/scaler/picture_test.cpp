@@ -69,6 +69,12 @@ protected:
     Picture() : OsdTest(true, true) {}
     void SetUp() override {
         OsdTest::SetUp();
+        PM = PMRec{};
+        vp.gFlags = 0;
+        for (int ch = 0; ch < 2; ++ch) {
+            vp.chData[ch].vidFormat = 255;
+            vp.outFrmt[ch] = 0;
+        }
         set_output_timing(0, 38);
         set_output_timing(1, 38);
         journalMark_ = board_->read("sim/journal.log").size();
