@@ -94,14 +94,9 @@ void webLockAnnounce(int n) {
     board::journal("webLockAnnounce", "%d", n);
 }
 
-bool checkFactoryResetMarker() {
-    pending("checkFactoryResetMarker");
-    return false;
-}
 void switchWebIndexPages(bool enable) {
     pending(enable ? "switchWebIndexPages(enable)" : "switchWebIndexPages(disable)");
 }
-void scalerReset() { pending("scalerReset"); }
 void clocksInit() { pending("clocksInit"); }
 void writeUserMessageFiles() { pending("writeUserMessageFiles"); }
 void audioInit() { pending("audioInit"); }
@@ -111,6 +106,8 @@ void initOutputResolutions() { pending("initOutputResolutions"); }
 void audioUnmute() { pending("audioUnmute"); }
 void stInit() { pending("stInit"); }
 void pulseInputHotPlug() { pending("pulseInputHotPlug"); }
+
+void projection(int) { pending("projection"); }
 
 bool lwsServerRunning() { return false; }
 void lwsInterrupt() { pending("lwsInterrupt"); }

@@ -29,9 +29,7 @@ extern std::atomic<int> gPowerSave;
 void webLockAnnounce(int n);
 
 // Start-up steps of other subsystems, in the order main calls them.
-bool checkFactoryResetMarker();
 void switchWebIndexPages(bool enable);
-void scalerReset();
 void clocksInit();
 void writeUserMessageFiles();
 void audioInit();
@@ -41,6 +39,10 @@ void initOutputResolutions();
 void audioUnmute();
 void stInit();
 void pulseInputHotPlug();
+
+// The channel page's projection: writes the mirror register of the channel
+// (called by the picture build).
+void projection(int ch);
 
 // The websocket server: running, and stopping it (the interrupt signal).
 bool lwsServerRunning();
