@@ -42,7 +42,7 @@ TEST(FactoryMarker, ForcesOneFactoryResetAfterARestart) {
     std::string j = dev.journal();
     const size_t seen = j.find("scaler.factory_marker value=0xfa forced=1");
     ASSERT_NE(seen, std::string::npos) << j;
-    EXPECT_NE(j.find("pending factoryResetInitEeprom", seen), std::string::npos) << "the factory values are restored";
+    EXPECT_NE(j.find("factoryResetInitEeprom withNetwork=1", seen), std::string::npos) << "the factory values are restored";
     EXPECT_NE(dev.log().find("Factory reset forced by the restart marker"), std::string::npos) << dev.log();
     EXPECT_EQ(markerByte(dev), 0);
     EXPECT_EQ(dev.stop(), 0);
@@ -51,7 +51,7 @@ TEST(FactoryMarker, ForcesOneFactoryResetAfterARestart) {
     j = dev.journal();
     EXPECT_EQ(count(j, "scaler.factory_marker value=0x00 forced=0"), 2u) << j;
     EXPECT_EQ(count(j, "forced=1"), 1u);
-    EXPECT_EQ(count(j, "pending factoryResetInitEeprom"), 1u);
+    EXPECT_EQ(count(j, "factoryResetInitEeprom withNetwork=1"), 1u);
     EXPECT_EQ(dev.stop(), 0);
 }
 

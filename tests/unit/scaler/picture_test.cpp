@@ -1,7 +1,7 @@
 // Picture building and the picture states: the registers each operation
 // writes, and what the outputs' pictures then show.
 #include "unit/osd/osd_fixture.h"
-#include "unit/scaler/png_read.h"
+#include "support/png_read.h"
 
 #include "core/pm.h"
 #include "platform/sim/ctl.h"
