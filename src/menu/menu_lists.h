@@ -5,9 +5,9 @@
 // lists whose labels this program chose (pages 1 and 2, OFF_ON and ON_OFF).
 #pragma once
 
-#include <span>
+#include "osd/formated_osd_list.h"
 
-inline constexpr int kMenuListLength = 12;
+#include <span>
 
 // Channel pages (page 4 uses the page-3 lists).
 extern const int menu_list_3[kMenuListLength];

@@ -47,9 +47,11 @@ formated_osd_list& formated_osd_list::operator=(const int* table) {
 }
 
 // Menu lists are shorter than the list: copy through the terminating 0 only.
+// A menu list of 12 sentences (no room for its 0) keeps 12 lines, which
+// osd_put_list refuses to draw.
 void formated_osd_list::copyLines(const int* table) {
     lines_.fill(0);
-    for (int i = 0; i < kLines && table[i] != 0; ++i) lines_[i] = table[i];
+    for (int i = 0; i < kMenuListLength && table[i] != 0; ++i) lines_[i] = table[i];
     filled_ = true;
 }
 

@@ -10,6 +10,9 @@
 #include <array>
 #include <string>
 
+// A menu list: at most 11 sentence numbers and a 0 in 12 entries.
+inline constexpr int kMenuListLength = 12;
+
 class formated_osd_list {
 public:
     static constexpr int kLines = 20;
@@ -25,8 +28,8 @@ public:
 
     // Lines present and all 0 (an empty list).
     formated_osd_list();
-    // The lines of a 0-terminated table, up to and including its 0 (at most
-    // kLines); null builds a list without lines, which is never drawn.
+    // The lines of a menu list, up to its 0 and never past its 12 entries;
+    // null builds a list without lines, which is never drawn.
     explicit formated_osd_list(const int* table);
     formated_osd_list(const formated_osd_list&) = default;
     formated_osd_list& operator=(const formated_osd_list&) = default;
@@ -59,7 +62,7 @@ public:
     // Takes line n out of the list (it is not drawn and takes no room).
     int delete_line(int row, int n);
 
-    // Copies a 0-terminated table (as the constructor) when the list has lines.
+    // Copies a menu list (as the constructor) when the list has lines.
     void set_lines(const int* table);
     void set_foreground_colors(const int (&colours)[kLines]);
     void set_warnings_colors(const int (&colours)[kLines]);

@@ -32,7 +32,7 @@ constexpr int kRootTitle = 255;
 constexpr const char* kSpacer = "   ";
 
 constexpr int kListX = 330, kMarkX = 326, kPitch = 32;
-constexpr int kMaxLines = 11, kMenuListLength = 12;
+constexpr int kMaxLines = 11;
 constexpr int kGreyedText = 95, kGreyedBg = 255;
 
 constexpr int kBarFillDx = 8, kBarFillDy = 9, kBarFillH = 13, kBarFull = 160, kBarEnds = 17;
