@@ -184,10 +184,12 @@ void osd_put_list(int row, int value, const formated_osd_list& list, int cursor_
         if (i + 1 >= formated_osd_list::kLines || lines[i + 1] == 0) break;
     }
 
-    // A value on no drawn line goes back to the row's minimum.
+    // A value on no drawn line goes back to the row's minimum; a page's
+    // cursor too (setVal leaves page cursors alone).
     if (cursor && !marked && shown.enable == 1) {
         osd_paint(kMarkX, 16, (4 - n / 2 - n % 2) * kPitch + 138, 16, formated_osd_list::c_gray);
-        funcSetIntAt(row, Channel, shown.min.i);
+        if (page) funcSetIntAt(row, 0, shown.min.i);
+        else setVal(row, shown.min.i);
     }
 }
 

@@ -88,6 +88,23 @@ TEST_F(MenuKit, TitleByDigitCount) {
     }
 }
 
+TEST_F(MenuKit, PageScreenRecipe) {
+    gCursor[0] = 4;
+    OSD_CHANNEL = 1;
+    PM.OSDPOSH = 640;
+    PM.OSDPOSV = 300;
+    osd_page_screen(1, 2, nullptr, nullptr, formated_osd_list(menu_list_3));
+    EXPECT_EQ(coloured(chip().visibleTexts(1)),
+              (std::vector<std::string>{"140,208 255/252 Channel 1", "320,12 0/255 Channel 1", "330,138 0/255 Source",
+                                        "330,170 0/255 Scan / Aspect", "330,202 95/255 Output Window",
+                                        "330,234 0/255 Picture", "330,266 255/252 Color", "330,298 0/255 Deinterlace",
+                                        "330,330 0/255 Noise Reduction", "330,362 0/255 Control",
+                                        "330,394 0/255 Audio"}));
+    EXPECT_NE(chip().sceneText().find("channel 1 window on plane 0 at 640,300 size 640x480 key 239"),
+              std::string::npos);
+    EXPECT_EQ(OSDCT & 0x20, 0) << "inhibit released";
+}
+
 TEST_F(MenuKit, ListLinesStandAroundTheMiddle) {
     static const int eleven[12] = {205, 206, 207, 208, 209, 210, 211, 212, 213, 214, 217, 0};
     const int firstY[12] = {0, 266, 234, 234, 202, 202, 170, 170, 138, 138, 106, 106};
@@ -169,6 +186,12 @@ TEST_F(MenuKit, ValueOnNoLineGoesBackToTheMinimum) {
         EXPECT_EQ(fills(), std::vector<std::string>{c.mark}) << c.max;
         EXPECT_EQ(gByte[1], 0);
     }
+    // A page cursor as well: nine lines, the mark one pitch above the first.
+    chip().clearOperations();
+    gCursor[0] = 9;
+    osd_put_list(1, 9, formated_osd_list(menu_list_3), 1);
+    EXPECT_EQ(fills(), std::vector<std::string>{"315,108 8x8 247"});
+    EXPECT_EQ(gCursor[0], 0);
 }
 
 TEST_F(MenuKit, ValueBarsAndTheirNumbers) {
