@@ -116,7 +116,6 @@ void stLoop(int key) {
     pending("stLoop");
     board::journal("stLoop", "key=%d", key);
 }
-void osd_func999(int) { pending("osd_func999"); }
 int delimitOsdPos(int, int, int) {
     pending("delimitOsdPos");
     return 0;

@@ -4,6 +4,8 @@
 // these deletes its entry here (and in pending.cpp).
 #pragma once
 
+#include "menu/root_page.h"  // osd_func999, the screen of the core's row 999
+
 #include <atomic>
 #include <cstdint>
 
@@ -50,8 +52,6 @@ void lwsInterrupt();
 
 // The menu engine: posts a key on the STLOOP queue.
 void stLoop(int key);
-// The closed-menu screen of node 999.
-void osd_func999(int row);
 // The main task's OSD position limit: 0 when position + 640 (horizontal) or
 // + 480 fits the channel's output, else 255 (with testOnly 0 it also moves
 // PM.OSDPOSH or PM.OSDPOSV inside).
