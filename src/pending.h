@@ -4,7 +4,6 @@
 // these deletes its entry here (and in pending.cpp).
 #pragma once
 
-#include "menu/root_page.h"  // osd_func999, the screen of the core's row 999
 
 #include <atomic>
 #include <cstdint>
