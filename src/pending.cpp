@@ -50,16 +50,13 @@ std::atomic<uint32_t> wait_till_release_key{0};
 std::atomic<uint32_t> acceleratePlusMinus{0};
 std::atomic<int> valence_update_in_operation_mode{0};
 
-bool checkFactoryResetMarker() {
-    pending("checkFactoryResetMarker");
-    return false;
-}
 void switchWebIndexPages(bool enable) {
     pending(enable ? "switchWebIndexPages(enable)" : "switchWebIndexPages(disable)");
 }
-void scalerReset() { pending("scalerReset"); }
 void clocksInit() { pending("clocksInit"); }
 void stInit() { pending("stInit"); }
+
+void projection(int) { pending("projection"); }
 
 bool lwsServerRunning() { return false; }
 void lwsInterrupt() { pending("lwsInterrupt"); }
@@ -71,35 +68,7 @@ void stLoop(int key) {
     m.source = KEY_SOURCE_PROGRAM;
     send_message_q(E_EXMSG_TYPE_STLOOP, &m);
 }
-void osd_func999(int) { pending("osd_func999"); }
 void reset_lws_protocol() { pending("reset_lws_protocol"); }
-
-void build_picture(int ch, const char* caller, int line) {
-    board::journal("pending", "build_picture ch=%d caller=%s:%d", ch, caller, line);
-}
-void blankBetweenStates(int ch, int on, const char* caller, int line, int withBlackout) {
-    board::journal("pending", "blankBetweenStates ch=%d on=%d caller=%s:%d blackout=%d", ch, on, caller, line,
-                   withBlackout);
-}
-void set_image_frozen(int ch, int on) { board::journal("pending", "set_image_frozen ch=%d on=%d", ch, on); }
-void set_ofill(int ch, int mode, int r, int g, int b) {
-    board::journal("pending", "set_ofill ch=%d mode=%d rgb=%d,%d,%d", ch, mode, r, g, b);
-}
-void set_ofill_ch1(int mode, int r, int g, int b) { set_ofill(0, mode, r, g, b); }
-void set_ofill_ch2(int mode, int r, int g, int b) { set_ofill(1, mode, r, g, b); }
-void switch_osd() { pending("switch_osd"); }
-const char* inputFormatName(int format) {
-    if (format < 0 || format > 66) return "NONE";
-    thread_local char name[16];
-    std::snprintf(name, sizeof name, "FORMAT %d", format);
-    return name;
-}
-
-void putFrameOsd(const char* line1, const char* line2, int time, int frame) {
-    board::journal("pending", "putFrameOsd \"%s\" \"%s\" time=%d frame=%d", line1 ? line1 : "", line2 ? line2 : "",
-                   time, frame);
-}
-void removeOsdString() { pending("removeOsdString"); }
 
 void func3821(int row) { board::journal("pending", "func3821 row=%d", row); }
 void func3822(int row) { board::journal("pending", "func3822 row=%d", row); }

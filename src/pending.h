@@ -20,11 +20,13 @@ extern std::atomic<uint32_t> acceleratePlusMinus;
 extern std::atomic<int> valence_update_in_operation_mode;
 
 // Start-up steps of other subsystems, in the order main calls them.
-bool checkFactoryResetMarker();
 void switchWebIndexPages(bool enable);
-void scalerReset();
 void clocksInit();
 void stInit();
+
+// The channel page's projection: writes the mirror register of the channel
+// (called by the picture build).
+void projection(int ch);
 
 // The websocket server: running, and stopping it (the interrupt signal).
 bool lwsServerRunning();
@@ -33,26 +35,9 @@ void lwsInterrupt();
 // The menu engine: posts a key on the STLOOP queue (the placeholder IOSD
 // drains it).
 void stLoop(int key);
-// The closed-menu screen of node 999.
-void osd_func999(int row);
 // Stops the websocket server and waits (bounded) until it is down; returns
 // at once when it does not run. The server is built anew afterwards.
 void reset_lws_protocol();
-
-// The scaler's picture operations (journal with their arguments).
-void build_picture(int ch, const char* caller, int line);
-void blankBetweenStates(int ch, int on, const char* caller, int line, int withBlackout);
-void set_image_frozen(int ch, int on);
-void set_ofill(int ch, int mode, int r, int g, int b);
-void set_ofill_ch1(int mode, int r, int g, int b);
-void set_ofill_ch2(int mode, int r, int g, int b);
-void switch_osd();
-// The name of an input format index ("NONE" outside 0 to 66).
-const char* inputFormatName(int format);
-
-// The OSD's framed two-line message and its removal.
-void putFrameOsd(const char* line1, const char* line2, int time, int frame);
-void removeOsdString();
 
 // Actions of the channel pages that the main task runs with its own
 // channel set (freeze, blank, mute, test pattern).

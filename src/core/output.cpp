@@ -4,6 +4,8 @@
 #include "pending.h"
 #include "platform/journal.h"
 #include "scaler/output_formats.h"
+#include "scaler/picture.h"
+#include "scaler/scaler.h"
 #include "sys/locks.h"
 #include "sys/timeutil.h"
 #include "video/backend.h"
@@ -29,8 +31,10 @@ void confOutputResolution(int delay, int channel, int both) {
         if (format >= kOutputFormats) format = 0;
         vp.outFrmt[ch] = static_cast<uint8_t>(format);
         set_output_timing(ch, format);
-        build_picture(ch, __func__, __LINE__);
     }
+    set_clock_p2();
+    for (int ch = 0; ch < 2; ++ch)
+        if (all || ch == channel) build_picture(ch, __func__, __LINE__);
     switch_osd();
 }
 

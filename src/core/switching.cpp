@@ -9,7 +9,9 @@
 #include "platform/board.h"
 #include "platform/journal.h"
 #include "platform/sim/ctl.h"
+#include "scaler/input_formats.h"
 #include "scaler/output_formats.h"
+#include "scaler/picture.h"
 #include "scaler/scaler.h"
 #include "sys/fileutil.h"
 #include "sys/frontpanel.h"
@@ -302,6 +304,9 @@ void tuneChannel(int channel, int format) {
     vp.chData[channel].vidFormat = static_cast<uint8_t>(format);
     vp.chData[channel].cFlags.fetch_and(static_cast<uint16_t>(~VP_CFLAG_NO_SIGNAL));
     board::journal("tuneChannel", "channel=%d format=%d %s", channel, format, getForamtName(format));
+    // The scaler takes the new format: windows, then the whole picture.
+    calc_input_window_init(channel);
+    calc_display_window_init(channel);
     build_picture(channel, __func__, __LINE__);
     if (gHeldForChange[channel].exchange(false)) set_image_frozen(channel, PM.FREEZE[channel]);
     blackout(0, is4k() ? 2 : channel, BLACKOUT_OFF, __func__, __LINE__);

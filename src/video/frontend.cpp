@@ -6,7 +6,7 @@
 #include "platform/journal.h"
 #include "platform/sim/video_sim.h"
 #include "platform/video.h"
-#include "pending.h"
+#include "scaler/input_formats.h"
 #include "sys/locks.h"
 #include "sys/msgq.h"
 #include "sys/print.h"

@@ -153,7 +153,7 @@ TEST(SystemStart, StepsRunInTheDevicesOrderAndOptionsMatchInAnyCase) {
     ASSERT_TRUE(dev.start({"Web_Enable", "fACTORY", "phy-reset"}, &why)) << why;
     std::string j = dev.journal();
     const char* const kOrder[] = {
-        "pending checkFactoryResetMarker", "pending switchWebIndexPages(enable)", "pending scalerReset",
+        "scaler.factory_marker",           "pending switchWebIndexPages(enable)", "scaler.reset",
         "pending clocksInit",              "msgq.create type=0 ",                 "msgq.create type=13 ",
         "network.stat ip=",               "fpga.reset",                          "factoryResetInitEeprom withNetwork=1",
         "loadParameterMemory zones=",      "writeUserMessageFiles created=2",     "scaler.osd_init",
