@@ -377,15 +377,10 @@ void exeSyncOff(int channel, int tmds, int power5v) {
 
 void sync_off_deactivate(int channel, int flag) {
     board::journal("sync_off_deactivate", "channel=%d flag=%d", channel, flag);
-    for (int ch = 0; ch < 2; ++ch) {
-        if (channel != 2 && channel != ch) continue;
-        {
-            MutexLock lock(PM_mutex);
-            PM.AUTO_SYNC_OFF[ch] = 0;
-        }
-        PI_SYNC_OFF[ch] = 0;
-        if (gIsSyncOff[ch]) exeSyncOff(ch, 1, 1);
-    }
+    // The running states end; the stored automatic setting stays, its idle
+    // time counts anew.
+    for (int ch = 0; ch < 2; ++ch)
+        if (channel == 2 || channel == ch) syncOffWake(ch);
 }
 
 void sendCancelSyncSignal(int channel) {

@@ -62,7 +62,8 @@ bool takeTransition(int source);
 // Sync-off of an output: TMDS and 5 V (both channels in two-window mode),
 // and the outputs blanked or restored.
 void exeSyncOff(int channel, int tmds, int power5v);
-// Automatic and immediate sync-off off (channel 2 = both).
+// Automatic and immediate sync-off off (channel 2 = both): a sleeping
+// output wakes, a pending request is dropped, the idle time restarts.
 void sync_off_deactivate(int channel, int flag);
 // Posts the channel's tuned key (43 CH1, 44 CH2), which wakes its output.
 void sendCancelSyncSignal(int channel);

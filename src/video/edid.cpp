@@ -59,9 +59,16 @@ uint8_t* ctaBlock(uint8_t* image, uint8_t tag, size_t* length) {
     return nullptr;
 }
 
-bool setByte(uint8_t& b, uint8_t v) {
-    if (b == v) return false;
-    b = v;
+// Byte `at` of a CTA data block: the bits of mask become bits; the
+// extension's checksum is repaired. True when the byte changed.
+bool setCtaBits(uint8_t* image, uint8_t tag, size_t at, uint8_t mask, uint8_t bits) {
+    size_t len = 0;
+    uint8_t* block = ctaBlock(image, tag, &len);
+    if (block == nullptr || len < at) return false;
+    uint8_t v = static_cast<uint8_t>((block[at] & ~mask) | bits);
+    if (block[at] == v) return false;
+    block[at] = v;
+    fixBlock(image + kEdidBlock);
     return true;
 }
 
@@ -120,13 +127,7 @@ bool edidSetNativeTiming(uint8_t* image, const uint8_t* dtd) {
 }
 
 bool edidSetDeepColor(uint8_t* image, int on) {
-    size_t len = 0;
-    uint8_t* vsdb = ctaBlock(image, 3, &len);
-    if (vsdb == nullptr || len < 6) return false;
-    uint8_t v = static_cast<uint8_t>((vsdb[6] & ~kDeepColorAll) | (on ? kDeepColorBits : 0));
-    if (!setByte(vsdb[6], v)) return false;
-    fixBlock(image + kEdidBlock);
-    return true;
+    return setCtaBits(image, 3, 6, kDeepColorAll, on ? kDeepColorBits : 0);
 }
 
 bool edidSetModeLines(uint8_t* image, const uint8_t* tmpl, int exclusive) {
@@ -144,11 +145,5 @@ bool edidSetModeLines(uint8_t* image, const uint8_t* tmpl, int exclusive) {
 }
 
 bool edidSetAudioChannels(uint8_t* image, int eight) {
-    size_t len = 0;
-    uint8_t* adb = ctaBlock(image, 1, &len);
-    if (adb == nullptr || len < 3) return false;
-    uint8_t v = static_cast<uint8_t>((adb[1] & ~0x07) | (eight ? 7 : 1));  // channels - 1
-    if (!setByte(adb[1], v)) return false;
-    fixBlock(image + kEdidBlock);
-    return true;
+    return setCtaBits(image, 1, 1, 0x07, eight ? 7 : 1);  // channels - 1
 }

@@ -1,13 +1,15 @@
+#include "support/pty_read.h"
 #include "support/sim_device.h"
 
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <string>
 #include <unistd.h>
 
 using hx40test::SimDevice;
+
+using hx40test::readFor;
 
 namespace {
 
@@ -41,19 +43,6 @@ void expectInOrder(const std::string& text, const std::vector<std::string>& need
         EXPECT_NE(found, std::string::npos) << "'" << n << "' missing or out of order";
         if (found != std::string::npos) at = found + n.size();
     }
-}
-
-std::string readFor(int fd, size_t want, int timeoutMs) {
-    std::string got;
-    char buf[256];
-    while (got.size() < want) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, timeoutMs) <= 0) break;
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n <= 0) break;
-        got.append(buf, static_cast<size_t>(n));
-    }
-    return got;
 }
 
 }  // namespace

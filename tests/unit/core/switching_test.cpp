@@ -1,6 +1,8 @@
 #include "core/core_state.h"
 #include "core/pm.h"
 #include "core/switching.h"
+#include "platform/sim/ctl.h"
+#include "platform/sim/video_sim.h"
 #include "scaler/output_formats.h"
 #include "scaler/scaler.h"
 #include "support/temp_board.h"
@@ -184,4 +186,42 @@ TEST_F(Switching, NoSignalColours) {
         EXPECT_EQ(g, expected[v][1]) << v;
         EXPECT_EQ(b, expected[v][2]) << v;
     }
+}
+
+TEST_F(Switching, SyncOffSleepsTheOutputsUntilTheTunedKey) {
+    ASSERT_EQ(create_message_queues(), 0);
+    board::sim::video::registerControl();
+    auto output = [](int n) {
+        std::string s = board::sim::ctl::dispatch("state");
+        size_t at = s.find("output " + std::to_string(n) + " ");
+        return s.substr(at, s.find('\n', at) - at);
+    };
+    PI_SYNC_OFF[1] = 1;
+    syncOffService();
+    EXPECT_EQ(gIsSyncOff[1], 1);
+    EXPECT_EQ(gIsSyncOff[0], 0);
+    EXPECT_NE(output(3).find("tmds off 5v off"), std::string::npos) << output(3);
+    EXPECT_NE(output(4).find("tmds off 5v off"), std::string::npos);
+    EXPECT_NE(output(1).find("tmds on 5v on"), std::string::npos);
+    sendCancelSyncSignal(1);
+    _EXMSG m;
+    ASSERT_GE(get_message_q(E_EXMSG_TYPE_KEYPAD, &m), 0);
+    EXPECT_EQ(m.key, 44);
+    EXPECT_EQ(m.source, 1);
+    syncOffWake(1);  // what the main task does with key 44
+    EXPECT_EQ(gIsSyncOff[1], 0);
+    EXPECT_EQ(PI_SYNC_OFF[1], 0);
+    EXPECT_NE(output(3).find("tmds on 5v on"), std::string::npos);
+    // In two-window overlay mode both channels sleep together; the stored
+    // automatic setting survives a deactivation.
+    PM.DISPLAY_MODE = 1;
+    PM.DWINDOW = 2;
+    PM.AUTO_SYNC_OFF[0] = 1;
+    exeSyncOff(0, 0, 0);
+    EXPECT_EQ(gIsSyncOff[0], 1);
+    EXPECT_EQ(gIsSyncOff[1], 1);
+    sync_off_deactivate(2, 0);
+    EXPECT_EQ(gIsSyncOff[0], 0);
+    EXPECT_EQ(gIsSyncOff[1], 0);
+    EXPECT_EQ(PM.AUTO_SYNC_OFF[0], 1);
 }

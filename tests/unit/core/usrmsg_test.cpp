@@ -1,30 +1,19 @@
 #include "core/pm.h"
 #include "core/usrmsg.h"
 #include "platform/board.h"
+#include "support/pty_read.h"
 #include "support/temp_board.h"
 #include "sys/msgq.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <pthread.h>
 #include <string>
 #include <unistd.h>
 
-namespace {
+using hx40test::readFor;
 
-std::string readFor(int fd, size_t want, int timeoutMs) {
-    std::string got;
-    char buf[256];
-    while (got.size() < want) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, timeoutMs) <= 0) break;
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n <= 0) break;
-        got.append(buf, static_cast<size_t>(n));
-    }
-    return got;
-}
+namespace {
 
 class UserMessages : public ::testing::Test {
 protected:
