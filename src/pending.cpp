@@ -6,7 +6,7 @@
 #include "sys/timeutil.h"
 #include "sys/watchdog.h"
 
-#include <pthread.h>
+#include <cstdio>
 
 namespace {
 
@@ -34,34 +34,7 @@ void* drainLoop(int queue, const char* call, uint32_t periodMs) {
     return nullptr;
 }
 
-void* tbarThread(void*) {
-    pthread_set_selfname("TBAR");
-    for (;;) {
-        _EXMSG m;
-        if (get_message_q_block(E_EXMSG_TYPE_T_BAR, &m) < 0) {
-            Sleep(100);
-            continue;
-        }
-        board::journal("tbar.value", "value=%u time=%u", m.param, m.time);
-    }
-    return nullptr;
-}
-
 }  // namespace
-
-void* frontend_thread(void*) {
-    pending("frontend_thread");
-    while (!gPowerSave) {
-        WDT_Clear();
-        Sleep(10);
-    }
-    return nullptr;
-}
-
-void* main_task(void*) {
-    pending("main_task");
-    return drainLoop(E_EXMSG_TYPE_KEYPAD, "main_task.key", 20);
-}
 
 void* ichips_osd(void*) {
     pending("ichips_osd");
@@ -69,57 +42,37 @@ void* ichips_osd(void*) {
 }
 
 void* port_tunneling_thread(void*) { return endsAtOnce("port_tunneling_thread"); }
-void* users_message_thread(void*) { return endsAtOnce("users_message_thread"); }
-void* auto_switch_thread(void*) { return endsAtOnce("auto_switch_thread"); }
 
-int create_t_bar_thread() {
-    pending("create_t_bar_thread");
-    pthread_t t{};
-    if (pthread_create(&t, nullptr, tbarThread, nullptr) != 0) return -1;
-    pthread_detach(t);
-    return 0;
-}
-
-std::atomic<int> is_hwtbar_connected{0};
-std::atomic<int> disable_web_tbar_flg{0};
 std::atomic<uint32_t> wait_till_release_key{0};
 std::atomic<uint32_t> acceleratePlusMinus{0};
 std::atomic<int> valence_update_in_operation_mode{0};
-std::atomic<int> gPowerSave{0};
 
-std::atomic<int> gInInitialize[2] = {0, 0};
-void new_wsi_announce_web_lock_messages() { pending("new_wsi_announce_web_lock_messages"); }
-
-void webLockAnnounce(int n) {
-    pending("webLockAnnounce");
-    board::journal("webLockAnnounce", "%d", n);
-}
-
-bool checkFactoryResetMarker() {
-    pending("checkFactoryResetMarker");
-    return false;
-}
 void switchWebIndexPages(bool enable) {
     pending(enable ? "switchWebIndexPages(enable)" : "switchWebIndexPages(disable)");
 }
-void scalerReset() { pending("scalerReset"); }
 void clocksInit() { pending("clocksInit"); }
-void writeUserMessageFiles() { pending("writeUserMessageFiles"); }
-void audioInit() { pending("audioInit"); }
-void frontEnd_init() { pending("frontEnd_init"); }
-void backEnd_init() { pending("backEnd_init"); }
-void initOutputResolutions() { pending("initOutputResolutions"); }
-void audioUnmute() { pending("audioUnmute"); }
 void stInit() { pending("stInit"); }
-void pulseInputHotPlug() { pending("pulseInputHotPlug"); }
 
+void projection(int) { pending("projection"); }
 
 void stLoop(int key) {
-    pending("stLoop");
     board::journal("stLoop", "key=%d", key);
+    _EXMSG m;
+    m.key = static_cast<uint16_t>(key);
+    m.source = KEY_SOURCE_PROGRAM;
+    send_message_q(E_EXMSG_TYPE_STLOOP, &m);
 }
-void osd_func999(int) { pending("osd_func999"); }
-int delimitOsdPos(int, int, int) {
-    pending("delimitOsdPos");
+
+void func3821(int row) { board::journal("pending", "func3821 row=%d", row); }
+void func3822(int row) { board::journal("pending", "func3822 row=%d", row); }
+void func3823(int row) { board::journal("pending", "func3823 row=%d", row); }
+void func4823(int row) { board::journal("pending", "func4823 row=%d", row); }
+void func384(int row) { board::journal("pending", "func384 row=%d", row); }
+void func484(int row) { board::journal("pending", "func484 row=%d", row); }
+void enforce_test_pattern(int channel) { board::journal("pending", "enforce_test_pattern channel=%d", channel); }
+
+int valens_init() {
+    pending("valens_init");
     return 0;
 }
+void shut_all_valens() { pending("shut_all_valens"); }

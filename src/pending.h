@@ -1,61 +1,53 @@
 // Placeholders for what later subsystems own. Each prints "PENDING: <name>"
-// under mask 0x200 and writes "pending <name>" to the journal, so a missing
-// part is never mistaken for a working one. Each issue that builds one of
-// these deletes its entry here (and in pending.cpp).
+// under mask 0x200 and writes "pending <name>" to the journal (with its
+// arguments where the callers' arguments matter), so a missing part is never
+// mistaken for a working one. Each issue that builds one of these deletes
+// its entry here (and in pending.cpp).
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
-// Built: p7k_thread, lws_service_task, reset_lws_protocol and the interrupt
-// rule of the web server. The thread table and start-up find them here
-// until they include these headers themselves.
+// Built: p7k_thread, lws_service_task, reset_lws_protocol, the interrupt
+// rule of the web server and the notifications. Their callers find them
+// here until they include these headers themselves.
+#include "commands/notifications.h"
 #include "commands/p7k_thread.h"
 #include "protocol/ws_server.h"
 
 // Thread bodies of the thread table.
-void* frontend_thread(void*);        // FEND: clears its watchdog row
-void* main_task(void*);              // MAIN: drains KEYPAD (journal "main_task.key"), clears its row
 void* ichips_osd(void*);             // IOSD: drains STLOOP (journal "ichips_osd.key"), clears its row
 void* port_tunneling_thread(void*);  // PTNL
-void* users_message_thread(void*);   // USRS_MSG
-void* auto_switch_thread(void*);     // AUTO_SWITCH
-// TBAR, outside the table: blocks on the T_BAR queue (journal "tbar.value").
-int create_t_bar_thread();
 
-// Shared flags of the core, the menu engine and the upgrade.
-extern std::atomic<int> is_hwtbar_connected;
-extern std::atomic<int> disable_web_tbar_flg;
+// Shared flags of the menu engine and the upgrade.
 extern std::atomic<uint32_t> wait_till_release_key;
 extern std::atomic<uint32_t> acceleratePlusMinus;
 extern std::atomic<int> valence_update_in_operation_mode;
-extern std::atomic<int> gPowerSave;
-void webLockAnnounce(int n);
-// Non-zero while a channel initialises: broadcast protocol text then stays
-// off the control ports.
-extern std::atomic<int> gInInitialize[2];
-// Sends the current web-lock messages to a web client that just connected.
-void new_wsi_announce_web_lock_messages();
 
 // Start-up steps of other subsystems, in the order main calls them.
-bool checkFactoryResetMarker();
 void switchWebIndexPages(bool enable);
-void scalerReset();
 void clocksInit();
-void writeUserMessageFiles();
-void audioInit();
-void frontEnd_init();
-void backEnd_init();
-void initOutputResolutions();
-void audioUnmute();
 void stInit();
-void pulseInputHotPlug();
 
-// The menu engine: posts a key on the STLOOP queue.
+// The channel page's projection: writes the mirror register of the channel
+// (called by the picture build).
+void projection(int ch);
+
+// The menu engine: posts a key on the STLOOP queue (the placeholder IOSD
+// drains it).
 void stLoop(int key);
-// The closed-menu screen of node 999.
-void osd_func999(int row);
-// The main task's OSD position limit: 0 when position + 640 (horizontal) or
-// + 480 fits the channel's output, else 255 (with testOnly 0 it also moves
-// PM.OSDPOSH or PM.OSDPOSV inside).
-int delimitOsdPos(int horizontal, int testOnly, int position);
+
+// Actions of the channel pages that the main task runs with its own
+// channel set (freeze, blank, mute, test pattern).
+void func3821(int row);
+void func3822(int row);
+void func3823(int row);
+void func4823(int row);
+void func384(int row);
+void func484(int row);
+void enforce_test_pattern(int channel);
+
+// The HDBaseT transceivers: the start-up firmware check, and holding all
+// four in reset for power saving.
+int valens_init();
+void shut_all_valens();

@@ -1,7 +1,8 @@
 #include "commands/notifications.h"
 
 #include "commands/p7k_thread.h"
-#include "pending.h"
+#include "core/core_state.h"
+#include "platform/journal.h"
 #include "protocol/listeners.h"
 #include "protocol/ws_server.h"
 #include "sys/msgq.h"
@@ -66,8 +67,6 @@ std::string format(const char* fmt, ...) {
     return text;
 }
 
-bool initialising() { return gInInitialize[0] != 0 || gInInitialize[1] != 0; }
-
 // The copy for web clients: only while one is connected (nobody else
 // empties queue 11), and whole or not at all.
 void toWeb(const std::string& text, uint32_t websocketId) {
@@ -82,7 +81,7 @@ void toWeb(const std::string& text, uint32_t websocketId) {
 }
 
 void allPorts(const std::string& text) {
-    if (!NorvaCommands::returnp7kcommand(text) && !initialising()) NorvaCommands::PostMessage(0, text, true);
+    if (!NorvaCommands::returnp7kcommand(text) && !anyChannelInitialising()) NorvaCommands::PostMessage(0, text, true);
     toWeb(text, 0);
 }
 
@@ -142,11 +141,13 @@ void p7kEvAnnounceTextualIfNedded(int function, int value, int channel) {
 }
 
 void p7kEvAnnounceInt(uint32_t function, int value, uint8_t channel) {
+    board::journal("p7kEvAnnounceInt", "function=%u value=%d channel=%u", function, value, channel);
     if (announceNumber(format("~%02d@Y 0,%d,%d\r\n", kOwnId, static_cast<int>(function), value)))
         p7kEvAnnounceTextualIfNedded(static_cast<int>(function), value, channel);
 }
 
 void p7kEvForceAnnounceInt(uint32_t function, int value, uint8_t channel) {
+    board::journal("p7kEvForceAnnounceInt", "function=%u value=%d channel=%u", function, value, channel);
     announceNumber(format("~%02d@Y 0,%d,%d\r\n", kOwnId, static_cast<int>(function), value));
     p7kEvAnnounceTextualIfNedded(static_cast<int>(function), value, channel);
 }

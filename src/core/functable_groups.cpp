@@ -2,11 +2,13 @@
 // group that is built adds its rows here.
 #include "core/core_rows.h"
 #include "core/functable.h"
+#include "menu/root_page.h"
 
 #include <array>
 
 std::span<const FuncRowGroup> programRowGroups() {
-    static const std::array<FuncRowGroup, 1> groups = {{
+    static const std::array<FuncRowGroup, 2> groups = {{
+        {"root", rootPageRows()},
         {"core", coreFuncRows()},
     }};
     return groups;

@@ -208,10 +208,10 @@ void osd_paint(int x, int w, int y, int h, int colour) {
     fillLocked(x, w, y, h, colour);
 }
 
-void osd_put_part(int n, int x, int y) {
+bool osd_part_geometry(int n, OsdPartGeometry& out) {
     if (n < 0 || n >= OSDPARTS_COUNT) {
-        PRINT(PRINT_GENERAL, "osd_put_part: no part %d\r\n", n);
-        return;
+        PRINT(PRINT_GENERAL, "osd: no part %d\r\n", n);
+        return false;
     }
     long f[5];
     const char* p = OSDPARTS_TBL[n];
@@ -219,18 +219,25 @@ void osd_put_part(int n, int x, int y) {
         char* end = nullptr;
         v = std::strtol(p, &end, 10);
         if (end == p) {
-            PRINT(PRINT_GENERAL, "osd_put_part: part %d is malformed\r\n", n);
-            return;
+            PRINT(PRINT_GENERAL, "osd: part %d is malformed\r\n", n);
+            return false;
         }
         p = *end == ',' ? end + 1 : end;
     }
-    const long px = f[1], py = f[2], w = f[3], h = f[4];
-    if (w <= 0 || h <= 0 || px < 0 || py < 0) {
-        PRINT(PRINT_GENERAL, "osd_put_part: part %d is malformed\r\n", n);
-        return;
+    if (f[3] <= 0 || f[4] <= 0 || f[1] < 0 || f[2] < 0) {
+        PRINT(PRINT_GENERAL, "osd: part %d is malformed\r\n", n);
+        return false;
     }
+    out = {static_cast<int>(f[1]), static_cast<int>(f[2]), static_cast<int>(f[3]), static_cast<int>(f[4])};
+    return true;
+}
+
+void osd_put_part(int n, int x, int y) {
+    OsdPartGeometry part;
+    if (!osd_part_geometry(n, part)) return;
+    const int w = part.w, h = part.h;
     const uint32_t source =
-        PS_OSDPSAD + static_cast<uint32_t>(px) + static_cast<uint32_t>(py) * PS_OSDRMWI * 128;
+        PS_OSDPSAD + static_cast<uint32_t>(part.x) + static_cast<uint32_t>(part.y) * PS_OSDRMWI * 128;
     OsdGuard lock(gOsdLock);
     reg(R::WIDTH_M1, static_cast<uint64_t>(w - 1));
     reg(R::HEIGHT_M1, static_cast<uint64_t>(h - 1));

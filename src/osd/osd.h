@@ -24,6 +24,13 @@ inline constexpr int kOsdOwnColour = 0xFFFF;
 // osd_put_ascii_string style whose glyphs are drawn bold.
 inline constexpr int kOsdStyleBold = 79;
 
+// Place and size of a part in the parts plane (OSDPARTS_TBL).
+struct OsdPartGeometry {
+    int x, y, w, h;
+};
+// False (with a diagnostic) when part n does not exist or is malformed.
+bool osd_part_geometry(int n, OsdPartGeometry& out);
+
 // Drawing operations (into ST_OSDAD).
 void osd_paint(int x, int w, int y, int h, int colour);
 void osd_put_part(int n, int x, int y);

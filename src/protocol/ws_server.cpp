@@ -1,7 +1,7 @@
 #include "protocol/ws_server.h"
 
 #include "commands/p7k_thread.h"
-#include "pending.h"
+#include "core/weblock.h"
 #include "platform/board.h"
 #include "platform/net.h"
 #include "platform/sim/board_conf.h"

@@ -3,15 +3,11 @@
 // picture of each channel's output.
 #pragma once
 
+#include "scaler/video_timing.h"
+
 #include <cstdint>
 
-struct OutputFormat {
-    const char* name;
-    uint32_t pixelClockKHz;
-    uint16_t hActive, hFront, hSync, hBack;
-    uint16_t vActive, vFront, vSync, vBack;  // interlaced: porches of one field
-    bool interlaced;
-};
+using OutputFormat = VideoTiming;
 
 inline constexpr int kOutputFormats = 43;
 inline constexpr int kOutputFormat4K = 42;

@@ -101,6 +101,92 @@ inline constexpr uint32_t OUT_ACT_VST = 0x310502;
 inline constexpr uint32_t OUT_ACT_HW = 0x310702;
 inline constexpr uint32_t OUT_ACT_VW = 0x310902;
 
+// The forced-factory-reset marker (PI_FACTORY_RST in scaler.h) and the
+// chip's soft reset: writing 1 clears every register (frame memory keeps its
+// contents).
+inline constexpr uint32_t FACTORY_MARKER = 0x300D01;
+inline constexpr uint32_t SOFT_RESET = 0x300E01;
+// The scaler's master clock in Hz, programmed by the clock set-up.
+inline constexpr uint32_t MCLK = 0x301004;
+// Output pixel clock in kHz and the output blank of a channel (bank 0x31,
+// channel): 0 open, 1 blanked with the picture held black and the sync kept,
+// 2 blanked with the output stopped. A blank covers the OSD too.
+inline constexpr uint32_t OUT_PCLK_KHZ = 0x310B04;
+inline constexpr uint32_t OUT_BLANK = 0x310F01;
+inline constexpr uint8_t OUT_BLANK_BLACK = 1;
+inline constexpr uint8_t OUT_BLANK_OFF = 2;
+
+// ---- The picture of a channel (bank 0x32, channel; ours) ----
+// PIC_BUILT is set by the first picture build; until then the chip shows its
+// idle grey. PIC_INPUT is the selected input (1 to 8), PIC_FORMAT the input
+// format index (above 66: no signal).
+inline constexpr uint32_t PIC_BUILT = 0x320101;
+inline constexpr uint32_t PIC_INPUT = 0x320201;
+inline constexpr uint32_t PIC_FORMAT = 0x320301;
+inline constexpr uint32_t PIC_FREEZE = 0x320401;   // 1: the picture holds its last frame
+// Capture window in the input (from the sync) and display window in the
+// output's active picture; a display window of size 0 fills the output.
+inline constexpr uint32_t IN_HST = 0x320802;
+inline constexpr uint32_t IN_HW = 0x320A02;
+inline constexpr uint32_t IN_VST = 0x320C02;
+inline constexpr uint32_t IN_VW = 0x320E02;
+inline constexpr uint32_t DISP_HST = 0x321002;
+inline constexpr uint32_t DISP_HW = 0x321202;
+inline constexpr uint32_t DISP_VST = 0x321402;
+inline constexpr uint32_t DISP_VW = 0x321602;
+// Colour, deinterlacer and filters, as the parameter memory holds them.
+inline constexpr uint32_t BRIGHT = 0x321802;
+inline constexpr uint32_t CONTRAST = 0x321A02;
+inline constexpr uint32_t CHROMA = 0x321C02;
+inline constexpr uint32_t HUE = 0x321E02;
+inline constexpr uint32_t CTEMP = 0x322001;
+inline constexpr uint32_t GAMMA = 0x322101;
+inline constexpr uint32_t CLRM_LEVEL[3] = {0x322201, 0x322301, 0x322401};
+inline constexpr uint32_t CLRM_UPDATE = 0x322501;  // bit n: level n changed
+inline constexpr uint32_t PD = 0x322601;
+inline constexpr uint32_t PD_DELAY = 0x322701;
+inline constexpr uint32_t IPLUT = 0x322801;
+inline constexpr uint32_t DIAG = 0x322901;
+inline constexpr uint32_t NR[4] = {0x322A01, 0x322B01, 0x322C01, 0x322E01};  // horizontal, vertical, temporal, mosquito
+inline constexpr uint32_t BNR = 0x322D01;
+inline constexpr uint32_t COMB = 0x322F01;
+inline constexpr uint32_t HSHARP = 0x323001;
+inline constexpr uint32_t VSHARP = 0x323101;
+inline constexpr uint32_t OVERSCAN = 0x323201;
+inline constexpr uint32_t SCAN = 0x323301;
+// Output fill: mode 2 shows the colour over the whole picture (under the
+// OSD), 0 shows the picture; red, green, blue follow.
+inline constexpr uint32_t OFILL_MODE = 0x323801;
+inline constexpr uint32_t OFILL_RGB = 0x323903;
+inline constexpr uint8_t OFILL_ON = 2;
+// Frame-memory source: the picture is read from chip memory at this address,
+// three bytes (red, green, blue) a pixel, lines FRAME_SRC_STRIDE bytes apart
+// (0: every line repeats the first). Used while VIDEO_SOURCE selects it.
+inline constexpr uint32_t FRAME_SRC_ADDR = 0x324004;
+inline constexpr uint32_t FRAME_SRC_STRIDE = 0x324404;
+
+// ---- Codes the channel pages write, as the simulated chip reads them ----
+inline constexpr uint32_t MIRROR = 0x12301;
+// Test pattern generator: a non-zero level shows eight colour bars across
+// the picture at that level; PATGEN_BARS 1 shows them at 75 % with bars of
+// PATGEN_BAR_W + 1 pixels.
+inline constexpr uint32_t PATGEN_LEVEL = 0x13101;
+inline constexpr uint32_t PATGEN_KIND = 0x13201;
+inline constexpr uint32_t PATGEN_WIDTH = 0x13302;
+inline constexpr uint32_t PATGEN_BARS = 0x13501;
+inline constexpr uint32_t PATGEN_BAR_W = 0x13B01;
+// The bars: white, yellow, cyan, green, magenta, red, blue, black; 75 % is
+// the level of the bars of PATGEN_BARS and of the 4K colour bars.
+inline constexpr int BARS = 8;
+inline constexpr uint8_t BAR_COLOURS[BARS][3] = {{1, 1, 1}, {1, 1, 0}, {0, 1, 1}, {0, 1, 0},
+                                                 {1, 0, 1}, {1, 0, 0}, {0, 0, 1}, {0, 0, 0}};
+inline constexpr uint8_t BARS_75 = 191;
+// Video source of the channel: VIDEO_SOURCE_MEMORY reads the frame memory
+// (FRAME_SRC_*); 0x80 is the live input path.
+inline constexpr uint32_t VIDEO_SOURCE = 0x54301;
+inline constexpr uint8_t VIDEO_SOURCE_LIVE = 0x80;
+inline constexpr uint8_t VIDEO_SOURCE_MEMORY = 0x01;
+
 // Parts of a code.
 constexpr unsigned bankOf(uint32_t code) { return (code >> 16) & 0xFF; }
 constexpr unsigned offsetOf(uint32_t code) { return (code >> 8) & 0xFF; }
@@ -122,5 +208,6 @@ inline constexpr uint32_t FONT_GLYPH_BYTES = 32;       // 16 rows of 16 pixels, 
 inline constexpr uint32_t PARTS = 0x01900000;
 inline constexpr uint32_t PARTS_STRIDE_UNITS = 8;      // 1024 bytes a line
 inline constexpr uint32_t LOGO = 0x00A00000;           // where osd_put_bmp uploads the logo
+inline constexpr uint32_t COLOUR_BAR_4K = 0x02000000;  // one line of 3840 RGB pixels
 
 }  // namespace scaler_mem

@@ -6,12 +6,15 @@
 #include "sys/print.h"
 #include "sys/watchdog.h"
 #include "scaler/output_formats.h"
+#include "scaler/picture.h"
 #include "scaler/regs.h"
+#include "video/preferred_timing.h"
 #include "sys/locks.h"
 #include "sys/scaler_bus.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -154,4 +157,84 @@ void scaler_osd_init() {
     load_parts();
 }
 
-void scalerBringUp() { scaler_osd_init(); }
+void scalerBringUp() {
+    set_clock_p2();
+    scaler_osd_init();
+    switch_osd();
+}
+
+void switch_osd() {
+    const uint8_t previous = OSD_CHANNEL;
+    OSD_CHANNEL = PM.DISPLAY_MODE == 0 ? 1 : 0;
+    const bool moved = previous != OSD_CHANNEL;
+    if (moved && (read_C812(R::OSD_MODE, previous) & R::OSD_MODE_WINDOW_ON)) osd_off(previous);
+    board::journal("scaler.switch_osd", "mode=%u channel=%u moved=%d", PM.DISPLAY_MODE, OSD_CHANNEL, moved ? 1 : 0);
+}
+
+namespace {
+
+constexpr int kBrowserX = 320;
+constexpr int kBrowserNameY = 234;
+constexpr int kBrowserLine = 31;  // characters the name is centred in
+constexpr int kBrowserBlank = 32;
+constexpr int kGlyphSize = 16;
+constexpr int kWhite = 255;
+
+// Blanks the browser's name line and draws name centred on it: half the
+// spare characters plus one (plus two from nine on) leading spaces.
+void drawBrowserName(const char* name, int colour) {
+    const std::string blank(kBrowserBlank, ' ');
+    osd_put_ascii_string(blank.c_str(), kBrowserX, kBrowserNameY, 0, kWhite, 0, kGlyphSize);
+    if (!name) return;
+    const int half = (kBrowserLine - static_cast<int>(std::strlen(name))) / 2;
+    const int lead = std::max(0, half) + (half >= 9 ? 2 : 1);
+    const std::string line = std::string(static_cast<size_t>(lead), ' ') + name;
+    osd_put_ascii_string(line.c_str(), kBrowserX, kBrowserNameY, colour, kWhite, 0, kGlyphSize);
+}
+
+}  // namespace
+
+void osdDispNative(int index, int colour, int deep_colour) {
+    osd_put_ascii_string(" Use UP and DOWN to navigate", kBrowserX, 170, 0, kWhite, 0, kGlyphSize);
+    osd_put_ascii_string("Press ENTER or RIGHT to select", kBrowserX, 202, 0, kWhite, 0, kGlyphSize);
+    const bool known = index >= 0 && index < kPreferredTimings;
+    const char* name = known ? preferredTiming[index].name : nullptr;
+    drawBrowserName(name, colour);
+    if (known) PRINT(PRINT_GENERAL, "Browsing native resolution '%s', deepColor=%d\r\n", name, deep_colour);
+    else PRINT(PRINT_GENERAL, "osdDispNative: no native resolution %d\r\n", index);
+    board::journal("scaler.osdDispNative", "index=%d colour=%d deep=%d name=%s", index, colour, deep_colour,
+                   name ? name : "-");
+}
+
+void osdDispOutput(int format, int colour) {
+    const char* name = getOutputFormat(format);
+    drawBrowserName(name, colour);
+    board::journal("scaler.osdDispOutput", "format=%d colour=%d name=%s", format, colour, name);
+}
+
+void setFactoryResetMarker() {
+    write_C812(PI_FACTORY_RST, kFactoryResetMarker, 0, 0);
+    board::journal("scaler.factory_marker", "set=0x%02x", kFactoryResetMarker);
+}
+
+bool checkFactoryResetMarker() {
+    const auto value = static_cast<uint8_t>(read_C812(PI_FACTORY_RST, 0));
+    const bool forced = value == kFactoryResetMarker;
+    if (forced) {
+        write_C812(PI_FACTORY_RST, 0, 0, 0);
+        // Always shown: the factory values replace every setting.
+        std::printf("Factory reset forced by the restart marker\n");
+    }
+    board::journal("scaler.factory_marker", "value=0x%02x forced=%d", value, forced ? 1 : 0);
+    return forced;
+}
+
+void scalerReset() {
+    {
+        MutexLock lock(CS3_mutex);
+        scaler_bus_write(R::bankOf(R::SOFT_RESET), R::offsetOf(R::SOFT_RESET), 1);
+        // The reset selects bank 0 again.
+        scaler_bus_invalidate();
+    }
+    board::journal("scaler.reset", "-");
+}

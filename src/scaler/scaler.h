@@ -3,6 +3,8 @@
 // the OSD memory map and its bring-up (parts, font, palettes).
 #pragma once
 
+#include "scaler/regs.h"
+
 #include <cstdint>
 
 // Writes the low count bytes of value (count = the code's low byte, at most
@@ -25,8 +27,35 @@ extern uint32_t PS_OSDPSAD;    // parts bitmap plane
 extern uint32_t PARAM_OSDMWI;  // stride of an OSD plane
 extern uint32_t PS_OSDRMWI;    // stride of the parts plane
 
-// The scaler channel (0 or 1) whose OSD shows the menu.
+// The scaler channel (0 or 1) whose OSD shows the menu; switch_osd sets it.
 extern uint8_t OSD_CHANNEL;
+
+// Puts the OSD on the channel PM.DISPLAY_MODE chooses: in transition mode
+// (0) channel 1, whose output is the preview, so that the menu stays off the
+// program output; in overlay mode (1, and any other value) channel 0, whose
+// output carries the composed picture. A window still shown on the channel
+// left behind is switched off; the next screen shows it on the new one.
+void switch_osd();
+
+// The native-resolution browser's text: the two hints, then the name of
+// preferredTiming[index] centred at (320, 234) in colour on 255.
+void osdDispNative(int index, int colour, int deep_colour);
+// The output-resolution browser's text: the output format's name centred at
+// (320, 234) in colour on 255.
+void osdDispOutput(int format, int colour);
+
+// The forced-factory-reset marker: a scaler register that keeps its value
+// over a restart (the chip is not reset before start-up reads it). A path
+// that wants the next start to restore the factory values writes
+// kFactoryResetMarker there before it restarts the device.
+inline constexpr uint32_t PI_FACTORY_RST = scaler_reg::FACTORY_MARKER;
+inline constexpr uint8_t kFactoryResetMarker = 0xFA;
+void setFactoryResetMarker();
+// At start, before the scaler is reset: true when the marker is set; it is
+// cleared, so that the next start does not reset again.
+bool checkFactoryResetMarker();
+// The scaler's soft reset at start: every register back to its power-on value.
+void scalerReset();
 
 // The parts table: line n of ../memfiles/parts.csv is part n.
 inline constexpr int kOsdPartsMax = 64;

@@ -29,6 +29,7 @@ TEST_F(WebDevice, AWebPageTalksTheControlProtocol) {
     WebClients web(dev_.wsPort, true);
     const int c = web.open("p7k");
     ASSERT_GE(c, 0);
+    EXPECT_EQ(web.next(c), "~01@WEB-LOCK-TBAR-CONTROL 0\r\n");
     web.send(c, "#\r");
     EXPECT_EQ(web.next(c), "~01@ OK\r\n");
     web.send(c, "#HELP\r");
@@ -41,6 +42,7 @@ TEST_F(WebDevice, AWebPageTalksTheControlProtocol) {
 // web page and each TCP client exactly once.
 TEST_F(WebDevice, RepliesAndBroadcastsReachTheRightClients) {
     WebClients web(dev_.wsPort);
+    web.ignore("~01@WEB-LOCK");
     const int w1 = web.open(), w2 = web.open();
     ASSERT_GE(w2, 0);
     LoopbackTcp t1(dev_.tcpPort), t2(dev_.tcpPort);
@@ -89,6 +91,7 @@ TEST_F(WebDevice, FilesOfTheWebFolderAndNothingElse) {
 // A restart closes the pages, the program stays up, and new pages connect.
 TEST_F(WebDevice, ARestartOfTheWebServerKeepsTheProgramUp) {
     WebClients web(dev_.wsPort);
+    web.ignore("~01@WEB-LOCK");
     const int before = web.open();
     ASSERT_GE(before, 0);
     EXPECT_EQ(dev_.ctl("ws-reset"), "OK web server restarted\n");

@@ -124,8 +124,20 @@ uint32_t RegView::get(uint32_t code, int channel) const {
 
 OsdEngine::OsdEngine() : mem_(scaler_mem::SIZE) {}
 
+uint64_t OsdEngine::frameCount() const {
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - kEpoch);
+    return static_cast<uint64_t>(ms.count()) * static_cast<uint64_t>(frameRate_) / 1000;
+}
+
 void OsdEngine::reset() {
     mem_.clear();
+    scene_.clear();
+    ops_.clear();
+    memoryErrors_ = 0;
+    softReset();
+}
+
+void OsdEngine::softReset() {
     std::memset(glyphRam_, 0, sizeof glyphRam_);
     std::memset(palette_, 0, sizeof palette_);
     glyphAddr_ = 0;
@@ -133,9 +145,6 @@ void OsdEngine::reset() {
     paletteIndex_[0] = paletteIndex_[1] = 0;
     paletteWritten_[0] = paletteWritten_[1] = 0;
     busyLeft_ = 0;
-    memoryErrors_ = 0;
-    scene_.clear();
-    ops_.clear();
 }
 
 void OsdEngine::written(const RegView& regs, unsigned bank, unsigned offset, uint8_t value) {
@@ -191,8 +200,7 @@ bool OsdEngine::read(const RegView&, unsigned bank, unsigned offset, uint8_t& va
         return true;
     }
     if (channelOf(bank, kOutputBank) >= 0 && offset == R::offsetOf(R::OUT_FRAME_COUNT)) {
-        auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - kEpoch);
-        value = static_cast<uint8_t>(ms.count() * frameRate_ / 1000);
+        value = static_cast<uint8_t>(frameCount());
         return true;
     }
     return false;

@@ -76,6 +76,9 @@ public:
 
     OsdEngine();
     void reset();
+    // A chip reset: the glyph list, palettes, ports and busy state cleared;
+    // frame memory and what it shows are kept.
+    void softReset();
 
     // Called by the chip after a register byte was stored / before one is read.
     void written(const RegView& regs, unsigned bank, unsigned offset, uint8_t value);
@@ -87,6 +90,8 @@ public:
     int busyReads() const { return busyReads_; }
     // Output vertical syncs per second (the frame counters move at this rate).
     void setFrameRate(int hz) { frameRate_ = hz > 0 ? hz : 60; }
+    // Output frames since the board started (the counters show its low byte).
+    uint64_t frameCount() const;
 
     const FrameMemory& memory() const { return mem_; }
     FrameMemory& memory() { return mem_; }

@@ -97,8 +97,9 @@ RgbImage composeChannel(const ScalerChip::ChannelCapture& c) {
     RgbImage img;
     img.w = c.outW;
     img.h = c.outH;
-    img.rgb.assign(static_cast<size_t>(img.w) * static_cast<size_t>(img.h) * 3, kVideoGrey);
-    if (!c.windowOn) return img;
+    drawVideoLayer(c.video, img.w, img.h, img.rgb);
+    // A blanked output shows nothing of the OSD either.
+    if (!c.windowOn || c.video.kind == VideoLayer::Kind::Blank) return img;
     const bool opaque = c.blend[0] == kBlendOpaque && c.blend[1] == kBlendOpaque && c.blend[2] == kBlendOpaque;
     for (int r = 0; r < c.h; ++r) {
         const int y = c.y + r;

@@ -1,7 +1,7 @@
 // Pictures of the simulated outputs: what a monitor on each output shows (the
-// active picture over a flat grey "video", with the OSD window composited
-// through the channel's palette, key colour, blend, gain and bias), and the
-// raw OSD planes. Written as PNG files into <root>/sim/osd/:
+// channel's picture, video_layer.h, with the OSD window composited through
+// the channel's palette, key colour, blend, gain and bias), and the raw OSD
+// planes. Written as PNG files into <root>/sim/osd/:
 //   out0.png, out1.png   the outputs of channel 1 and channel 2
 //   plane0.png, plane1.png  the OSD planes (palette of channel 1)
 //   scene.txt            frame number, windows and the texts they show
@@ -24,9 +24,6 @@ struct RgbImage {
     int w = 0, h = 0;
     std::vector<uint8_t> rgb;  // w * h * 3
 };
-
-// The grey of the simulated video behind the OSD.
-inline constexpr uint8_t kVideoGrey = 0x30;
 
 RgbImage composeChannel(const ScalerChip::ChannelCapture& c);
 bool writePngRgb(const std::string& path, const RgbImage& image, std::string* error);

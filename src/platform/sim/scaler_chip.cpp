@@ -3,6 +3,7 @@
 #include "platform/sim/board_conf.h"
 #include "platform/sim/ctl.h"
 #include "platform/sim/osd_render.h"
+#include "scaler/input_formats.h"
 #include "scaler/regs.h"
 
 #include <cerrno>
@@ -53,8 +54,18 @@ void ScalerChip::write8(unsigned offset, uint8_t value) {
         bank_ = value;
         return;
     }
-    regs()[bank_ * kBankSize + offset] = value;
     if (tracing_) trace_.push_back({true, bank_, static_cast<uint8_t>(offset), value});
+    if (bank_ == R::bankOf(R::SOFT_RESET) && offset == R::offsetOf(R::SOFT_RESET) && (value & 1)) {
+        softResetLocked();
+        return;
+    }
+    uint8_t& cell = regs()[bank_ * kBankSize + offset];
+    // A picture that freezes holds the frame it shows now.
+    for (int ch = 0; ch < 2; ++ch)
+        if (bank_ == R::bankOf(R::PIC_FREEZE) + (ch ? R::CHANNEL1_BANK_STEP : 0) &&
+            offset == R::offsetOf(R::PIC_FREEZE) && value && !cell)
+            frozenFrame_[ch] = osd_.frameCount();
+    cell = value;
     osd_.written(view(), bank_, offset, value);
 }
 
@@ -194,14 +205,15 @@ ScalerChip::ChannelCapture ScalerChip::captureChannel(int ch) const {
     ChannelCapture c;
     std::lock_guard lock(m_);
     RegView v = view();
-    c.outW = static_cast<int>(v.get(R::OUT_ACT_HW, ch));
-    c.outH = static_cast<int>(v.get(R::OUT_ACT_VW, ch));
+    c.outW = std::min(static_cast<int>(v.get(R::OUT_ACT_HW, ch)), kMaxWindow);
+    c.outH = std::min(static_cast<int>(v.get(R::OUT_ACT_VW, ch)), kMaxWindow);
     if (c.outW == 0 || c.outH == 0) {
         c.outW = kDefaultOutW;
         c.outH = kDefaultOutH;
     }
     c.paletteInUse = v.get(R::OSD_PALETTE_CTL, ch) & R::OSD_PALETTE_IN_USE;
     std::memcpy(c.palette, osd_.palette(ch), sizeof c.palette);
+    c.video = videoLocked(ch, c.outW, c.outH);
     const uint32_t mode = v.get(R::OSD_MODE, ch);
     c.windowOn = mode & R::OSD_MODE_WINDOW_ON;
     if (!c.windowOn) return c;
@@ -224,6 +236,68 @@ ScalerChip::ChannelCapture ScalerChip::captureChannel(int ch) const {
     return c;
 }
 
+VideoLayer ScalerChip::videoLocked(int ch, int outW, int outH) const {
+    RegView v = view();
+    VideoLayer l;
+    using Kind = VideoLayer::Kind;
+    if (v.get(R::OUT_BLANK, ch)) {
+        l.kind = Kind::Blank;
+        return l;
+    }
+    if (v.get(R::OFILL_MODE, ch) == R::OFILL_ON) {
+        l.kind = Kind::Fill;
+        const uint32_t rgb = v.get(R::OFILL_RGB, ch);
+        for (int k = 0; k < 3; ++k) l.fill[k] = static_cast<uint8_t>(rgb >> (8 * k));
+        return l;
+    }
+    if (v.get(R::VIDEO_SOURCE, ch) == R::VIDEO_SOURCE_MEMORY) {
+        l.kind = Kind::Memory;
+        const uint32_t stride = v.get(R::FRAME_SRC_STRIDE, ch);
+        l.memoryLines = stride == 0 ? 1 : outH;
+        osd_.copyRows(v.get(R::FRAME_SRC_ADDR, ch), stride, outW * 3, l.memoryLines, l.memory);
+        return l;
+    }
+    if (v.get(R::PATGEN_BARS, ch) & 1) {
+        l.kind = Kind::Bars;
+        l.barWidth = static_cast<int>(v.get(R::PATGEN_BAR_W, ch)) + 1;
+        l.barLevel = R::BARS_75;
+        return l;
+    }
+    if (const uint32_t level = v.get(R::PATGEN_LEVEL, ch)) {
+        l.kind = Kind::Bars;
+        l.barWidth = (outW + 7) / 8;
+        l.barLevel = static_cast<uint8_t>(level);
+        return l;
+    }
+    l.frozen = v.get(R::PIC_FREEZE, ch) != 0;
+    l.frame = l.frozen ? frozenFrame_[ch] : osd_.frameCount();
+    if (!v.get(R::PIC_BUILT, ch)) return l;
+    const int format = static_cast<int>(v.get(R::PIC_FORMAT, ch));
+    const bool signal = format < kInputFormats;
+    l.kind = signal ? Kind::Live : Kind::NoSignal;
+    l.label = "INPUT " + std::to_string(v.get(R::PIC_INPUT, ch)) + "  " + (signal ? inputFormatName(format) : "NO SIGNAL");
+    l.x = static_cast<int>(v.get(R::DISP_HST, ch));
+    l.y = static_cast<int>(v.get(R::DISP_VST, ch));
+    l.w = static_cast<int>(v.get(R::DISP_HW, ch));
+    l.h = static_cast<int>(v.get(R::DISP_VW, ch));
+    osd_.copyRows(scaler_mem::FONT, 0, 127 * static_cast<int>(scaler_mem::FONT_GLYPH_BYTES), 1, l.font);
+    return l;
+}
+
+std::string ScalerChip::pictureText() const {
+    static const char* const kKinds[] = {"idle", "live", "no-signal", "bars", "memory", "fill", "blank"};
+    std::lock_guard lock(m_);
+    std::string out;
+    for (int ch = 0; ch < 2; ++ch) {
+        const VideoLayer l = videoLocked(ch, 0, 0);
+        out += "channel " + std::to_string(ch) + " " + kKinds[static_cast<int>(l.kind)];
+        if (!l.label.empty()) out += " \"" + l.label + "\"";
+        if (l.frozen) out += " frozen";
+        out += "\n";
+    }
+    return out;
+}
+
 ScalerChip::PlaneCapture ScalerChip::capturePlane(int plane) const {
     PlaneCapture c;
     std::lock_guard lock(m_);
@@ -243,6 +317,20 @@ void ScalerChip::reset() {
     tracing_ = false;
     trace_.clear();
     osd_.reset();
+    frozenFrame_[0] = frozenFrame_[1] = 0;
+}
+
+void ScalerChip::softReset() {
+    std::lock_guard lock(m_);
+    softResetLocked();
+}
+
+void ScalerChip::softResetLocked() {
+    std::memset(regs(), 0, kFileSize);
+    bank_ = 0;
+    osd_.softReset();
+    frozenFrame_[0] = frozenFrame_[1] = 0;
+    if (osd_.onChange) osd_.onChange();
 }
 
 bool ScalerChip::attach(const std::string& file, std::string* error) {
@@ -282,6 +370,7 @@ bool ScalerChip::attach(const std::string& file, std::string* error) {
                  return "OK osd-busy " + a[1];
              });
     ctl::addState("osd", [this] { return sceneText(); });
+    ctl::addState("picture", [this] { return pictureText(); });
     return true;
 }
 

@@ -9,11 +9,14 @@
 //                                       each operation (default 2; never: stuck)
 //   scaler.vsync_hz = N                 output vertical syncs per second (default 60)
 // Control commands: "snapshot" (write the pictures now), "osd-busy N|never";
-// "state" gains an [osd] section (windows and visible texts).
+// "state" gains an [osd] section (windows and visible texts) and a [picture]
+// section (what each channel's picture shows).
+// What the registers of the picture (scaler/regs.h) show: video_layer.h.
 #pragma once
 
 #include "platform/scaler_window.h"
 #include "platform/sim/osd_engine.h"
+#include "platform/sim/video_layer.h"
 
 #include <cstdint>
 #include <memory>
@@ -56,6 +59,9 @@ public:
     std::vector<std::string> operations() const;
     void clearOperations();
     std::string sceneText() const;
+    // One line a channel: what its picture shows (video_layer.h), e.g.
+    // "channel 0 live "INPUT 2  720p60" frozen".
+    std::string pictureText() const;
 
     // Register accesses (never the bank-select byte) recorded for tests.
     struct Access {
@@ -83,6 +89,7 @@ public:
         bool paletteInUse = false;
         uint8_t palette[256 * 3] = {};
         std::vector<uint8_t> pixels;  // w * h palette indexes
+        VideoLayer video;             // the picture under the OSD
     };
     ChannelCapture captureChannel(int channel) const;
     struct PlaneCapture {
@@ -94,6 +101,9 @@ public:
 
     // Power-on state: registers, memory and engine cleared.
     void reset();
+    // The chip's soft reset (a write of 1 to its reset register): registers,
+    // palettes and engine state cleared, frame memory kept.
+    void softReset();
 
     bool attach(const std::string& file, std::string* error);
     void detach();
@@ -103,6 +113,8 @@ private:
     const uint8_t* regs() const { return regs_ ? regs_ : local_; }
     RegView view() const { return RegView{regs()}; }
     std::vector<OsdText> visibleLocked(int channel) const;
+    VideoLayer videoLocked(int channel, int outW, int outH) const;
+    void softResetLocked();
 
     mutable std::mutex m_;  // registers, memory and engine; the renderer reads concurrently
     uint8_t* regs_ = nullptr;  // kBanks * kBankSize, mapped from the file
@@ -111,6 +123,7 @@ private:
     bool tracing_ = false;
     std::vector<Access> trace_;
     OsdEngine osd_;
+    uint64_t frozenFrame_[2] = {};  // the output frame a frozen picture holds
     std::unique_ptr<OsdPictures> pictures_;
 };
 

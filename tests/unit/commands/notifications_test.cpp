@@ -6,7 +6,7 @@
 
 #include "commands/notifications.h"
 #include "commands/p7k_thread.h"
-#include "pending.h"
+#include "core/core_state.h"
 #include "protocol/ws_server.h"
 
 #include <thread>

@@ -138,7 +138,7 @@ TEST(OsdSentenceTable, LabelsOfTheMenuLists) {
     };
     for (const auto& list : lists)
         for (int n : list) EXPECT_NE(decode(n).text.front(), '[') << n;
-    EXPECT_EQ(decode(3).text, "[3]") << "a number no list uses yet";
+    EXPECT_EQ(decode(83).text, "[83]") << "a number no list uses yet";
     EXPECT_EQ(decode(372).text, "[372]");
 }
 

@@ -50,6 +50,16 @@ std::vector<std::string> placed(const Texts& texts) {
     return out;
 }
 
+// The texts of a list with their colours, "x,y fg/bg text".
+template <class Texts>
+std::vector<std::string> coloured(const Texts& texts) {
+    std::vector<std::string> out;
+    for (const auto& t : texts)
+        out.push_back(std::to_string(t.x) + "," + std::to_string(t.y) + " " + std::to_string(t.fg) + "/" +
+                      std::to_string(t.bg) + " " + t.text);
+    return out;
+}
+
 class OsdTest : public ::testing::Test {
 protected:
     explicit OsdTest(bool bringUp = true, bool services = false) : bringUp_(bringUp), services_(services) {}

@@ -6,36 +6,17 @@
 #include "platform/sim/ctl.h"
 #include "platform/sim/osd_render.h"
 #include "platform/sim/sim_board.h"
+#include "support/png_read.h"
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <png.h>
 #include <thread>
 
 namespace hx40test {
 namespace {
 
-struct Png {
-    int w = 0, h = 0;
-    std::vector<uint8_t> rgb;
-    const uint8_t* at(int x, int y) const { return &rgb[(static_cast<size_t>(y) * w + x) * 3]; }
-};
-
-Png readPng(const std::string& path) {
-    png_image img{};
-    img.version = PNG_IMAGE_VERSION;
-    Png out;
-    if (!png_image_begin_read_from_file(&img, path.c_str())) return out;
-    img.format = PNG_FORMAT_RGB;
-    out.rgb.resize(PNG_IMAGE_SIZE(img));
-    if (!png_image_finish_read(&img, nullptr, out.rgb.data(), 0, nullptr)) return out;
-    out.w = static_cast<int>(img.width);
-    out.h = static_cast<int>(img.height);
-    return out;
-}
-
-std::vector<int> rgbAt(const Png& p, int x, int y) { return {p.at(x, y)[0], p.at(x, y)[1], p.at(x, y)[2]}; }
+std::vector<int> rgbAt(const RgbPicture& p, int x, int y) { return p.at(x, y); }
 
 class SimOsdPictures : public OsdTest {
 protected:
@@ -50,7 +31,7 @@ TEST_F(SimOsdPictures, TestScreenIsWrittenAsTheOutputsPicture) {
     ASSERT_TRUE(board::sim::ctl::request(board_->root(), "snapshot", reply));
     EXPECT_EQ(reply.rfind("OK frame ", 0), 0u) << reply;
 
-    Png out = readPng(board_->file("sim/osd/out0.png"));
+    RgbPicture out = readRgbPng(board_->file("sim/osd/out0.png"));
     ASSERT_EQ(out.w, 1920);
     ASSERT_EQ(out.h, 1080);
     EXPECT_EQ(rgbAt(out, 10, 10), (std::vector<int>{0x30, 0x30, 0x30})) << "the video around the menu";
@@ -59,8 +40,8 @@ TEST_F(SimOsdPictures, TestScreenIsWrittenAsTheOutputsPicture) {
     EXPECT_EQ(rgbAt(out, 640 + 600, 300 + 440), (std::vector<int>{0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(rgbAt(out, 640 + 1, 300 + 1), (std::vector<int>{0x1C, 0x24, 0x30}));
     EXPECT_EQ(rgbAt(out, 640 + 70, 300 + 200), (std::vector<int>{0x1E, 0x50, 0xA0}));
-    EXPECT_EQ(readPng(board_->file("sim/osd/plane1.png")).w, 2048);
-    EXPECT_EQ(readPng(board_->file("sim/osd/out1.png")).w, 1920);
+    EXPECT_EQ(readRgbPng(board_->file("sim/osd/plane1.png")).w, 2048);
+    EXPECT_EQ(readRgbPng(board_->file("sim/osd/out1.png")).w, 1920);
 
     std::string scene = board_->read("sim/osd/scene.txt");
     EXPECT_NE(scene.find("channel 0 window on plane 1 at 640,300 size 640x480 key 239\n"), std::string::npos) << scene;

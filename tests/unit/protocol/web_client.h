@@ -68,6 +68,13 @@ public:
     WebClients(const WebClients&) = delete;
     WebClients& operator=(const WebClients&) = delete;
 
+    // Messages that begin with prefix are dropped as they arrive (the
+    // web-lock state every page is told when a page connects).
+    void ignore(const std::string& prefix) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ignored_ = prefix;
+    }
+
     // Opens a connection asking for the subprotocol; its number once the
     // server accepted it, -1 when it did not within timeoutMs.
     int open(const std::string& protocol = "p7k", int timeoutMs = 5000) {
@@ -233,7 +240,8 @@ private:
             std::lock_guard<std::mutex> lock(self->mutex_);
             c->partial.append(static_cast<const char*>(in), len);
             if (lws_is_final_fragment(wsi)) {
-                c->in.push_back({std::move(c->partial), Clock::now()});
+                if (self->ignored_.empty() || c->partial.compare(0, self->ignored_.size(), self->ignored_) != 0)
+                    c->in.push_back({std::move(c->partial), Clock::now()});
                 c->partial.clear();
                 self->cond_.notify_all();
             }
@@ -260,6 +268,7 @@ private:
     std::mutex mutex_;
     std::condition_variable cond_;
     std::vector<std::unique_ptr<Conn>> conns_;
+    std::string ignored_;
 };
 
 // One HTTP exchange on a fresh connection: the request's bytes exactly as

@@ -15,7 +15,11 @@ using Lines = std::vector<WebServerTest::Line>;
 TEST_F(WebServerTest, LinesReachTheLoopWithTheirClientsIds) {
     startServer();
     WebClients web(port_);
-    const int a = web.open(), b = web.open();
+    const int a = web.open();
+    ASSERT_GE(a, 0);
+    // A page learns the web-lock state when it connects.
+    EXPECT_EQ(web.next(a), "~01@WEB-LOCK-TBAR-CONTROL 0\r\n");
+    const int b = web.open();
     ASSERT_GE(b, 0);
     web.send(a, "#A\r");
     EXPECT_EQ(nextLine(), (Line{1, "#A\r"}));
@@ -32,6 +36,7 @@ TEST_F(WebServerTest, LinesReachTheLoopWithTheirClientsIds) {
 TEST_F(WebServerTest, ALineLongerThanARecordIsRefused) {
     startServer();
     WebClients web(port_, true);
+    web.ignore("~01@WEB-LOCK");
     const int c = web.open();
     ASSERT_GE(c, 0);
     const std::string fits = "#" + std::string(3998, 'x') + "\r";
@@ -46,6 +51,7 @@ TEST_F(WebServerTest, ALineLongerThanARecordIsRefused) {
 TEST_F(WebServerTest, TextsReachTheirClientsOnceAndInOrder) {
     startServer();
     WebClients web(port_);
+    web.ignore("~01@WEB-LOCK");
     const int c1 = web.open(), c2 = web.open(), c3 = web.open();
     ASSERT_GE(c3, 0);
     send_to_websockets("~01@all 1\r\n", 0);
@@ -65,6 +71,7 @@ TEST_F(WebServerTest, NoTextIsQueuedWithoutClients) {
     send_to_websockets("~01@nobody\r\n", 0);
     EXPECT_EQ(getquestat_message_q(E_EXMSG_TYPE_WS_SRV_TO_CLI), 0);
     WebClients web(port_);
+    web.ignore("~01@WEB-LOCK");
     const int c = web.open();
     ASSERT_GE(c, 0);
     send_to_websockets("~01@first\r\n", 0);
@@ -76,6 +83,7 @@ TEST_F(WebServerTest, NoTextIsQueuedWithoutClients) {
 TEST_F(WebServerTest, AVanishedClientLeavesTheRegistry) {
     startServer();
     WebClients web(port_);
+    web.ignore("~01@WEB-LOCK");
     const int kept = web.open();
     ASSERT_GE(kept, 0);
     RawWebsocket raw(port_);
@@ -94,6 +102,7 @@ TEST_F(WebServerTest, ARestartClosesEveryClientAndKeepsIdsGrowing) {
     startServer();
     {
         WebClients web(port_);
+        web.ignore("~01@WEB-LOCK");
         const int a = web.open(), b = web.open();
         ASSERT_GE(b, 0);
         reset_lws_protocol();
@@ -103,6 +112,7 @@ TEST_F(WebServerTest, ARestartClosesEveryClientAndKeepsIdsGrowing) {
         EXPECT_EQ(getquestat_message_q(E_EXMSG_TYPE_WS_SRV_TO_CLI), 0);
     }
     WebClients web(port_);
+    web.ignore("~01@WEB-LOCK");
     int c = -1;
     ASSERT_TRUE(waitFor([&] { return (c = web.open("p7k", 500)) >= 0; }, 5000));
     web.send(c, "#\r");
@@ -128,6 +138,7 @@ TEST_F(WebServerTest, TheInterruptStopsTheServerForGood) {
     reset_lws_protocol();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
     WebClients web(port_);
+    web.ignore("~01@WEB-LOCK");
     EXPECT_EQ(web.open("p7k", 500), -1);
 }
 
