@@ -309,8 +309,9 @@ inline HttpAnswer httpExchange(int port, const std::string& request, int timeout
 // its power.
 class RawWebsocket : public LoopbackTcp {
 public:
-    explicit RawWebsocket(int port) {
-        upgraded_ = connect(port) &&
+    // receiveBuffer > 0 shrinks the socket's receive buffer first.
+    explicit RawWebsocket(int port, int receiveBuffer = 0) {
+        upgraded_ = connect(port, receiveBuffer) &&
                     send("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                          "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n"
                          "Sec-WebSocket-Protocol: p7k\r\n\r\n") &&

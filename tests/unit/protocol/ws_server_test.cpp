@@ -96,6 +96,24 @@ TEST_F(WebServerTest, AVanishedClientLeavesTheRegistry) {
     EXPECT_EQ(web.next(kept), "~01@to 1\r\n");
 }
 
+// A page that does not read falls behind alone: past its bound it is
+// dropped, and the others go on.
+TEST_F(WebServerTest, AClientThatDoesNotReadIsDropped) {
+    startServer();
+    WebClients web(port_);
+    web.ignore("~01@WEB-LOCK");
+    const int reader = web.open();
+    ASSERT_GE(reader, 0);
+    RawWebsocket stalled(port_, 4096);
+    ASSERT_TRUE(stalled.upgraded());
+    ASSERT_TRUE(waitFor([] { return wsi_cnt == 2; }, 3000));
+    const std::string text(4000, 's');
+    for (int i = 0; i < 3000 && wsi_cnt == 2; ++i) send_to_websockets(text, 2);
+    EXPECT_TRUE(waitFor([] { return wsi_cnt == 1; }, 5000));
+    send_to_websockets("~01@still here\r\n", 0);
+    EXPECT_EQ(web.next(reader), "~01@still here\r\n");
+}
+
 // A restart closes every client, empties the registry and queue 11, and the
 // next clients get ids above every earlier one.
 TEST_F(WebServerTest, ARestartClosesEveryClientAndKeepsIdsGrowing) {
