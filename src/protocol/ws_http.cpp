@@ -238,6 +238,11 @@ int serveFile(lws* wsi, const std::string& url) {
                                         reinterpret_cast<unsigned char*>(cookie), n, &p, end))
             return -1;
     }
+    static const char kSts[] = "max-age=15768000 ; includeSubDomains";
+    if (lws_is_ssl(wsi) &&
+        lws_add_http_header_by_name(wsi, reinterpret_cast<const unsigned char*>("Strict-Transport-Security:"),
+                                    reinterpret_cast<const unsigned char*>(kSts), sizeof kSts - 1, &p, end))
+        return -1;
     const std::string path = webRoot() + name;
     int n = lws_serve_http_file(wsi, path.c_str(), type, reinterpret_cast<const char*>(headers),
                                 static_cast<int>(p - headers));

@@ -46,17 +46,8 @@ Clock::time_point lastArrival(std::vector<std::unique_ptr<hx40test::LoopbackTcp>
 // accepted connection.
 class FanoutServer {
 public:
-    FanoutServer() {
-        port_ = hx40test::freePort(SOCK_STREAM);
-        listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        int one = 1;
-        ::setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<uint16_t>(port_));
-        if (::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(listen_, 128) != 0) port_ = 0;
-        if (::pipe2(wake_, O_CLOEXEC) != 0) port_ = 0;
+    FanoutServer() : port_(hx40test::freePort(SOCK_STREAM)), listener_(port_, 128) {
+        if (!listener_.ok() || ::pipe2(wake_, O_CLOEXEC) != 0) port_ = 0;
         std::thread([this] { run(); }).detach();
     }
     int port() const { return port_; }
@@ -70,11 +61,11 @@ public:
 
 private:
     void run() {
-        std::vector<pollfd> fds{{listen_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+        std::vector<pollfd> fds{{listener_.fd(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
         for (;;) {
             if (::poll(fds.data(), fds.size(), -1) < 0) continue;
             if (fds[0].revents & POLLIN) {
-                int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+                int fd = ::accept4(listener_.fd(), nullptr, nullptr, SOCK_CLOEXEC);
                 if (fd >= 0) fds.push_back({fd, 0, 0});
             }
             if (fds[1].revents & POLLIN) {
@@ -89,9 +80,9 @@ private:
             }
         }
     }
-    int listen_ = -1;
+    int port_;
+    hx40test::LoopbackListener listener_;
     int wake_[2] = {-1, -1};
-    int port_ = 0;
     std::mutex mutex_;
     std::string line_;
 };

@@ -3,9 +3,9 @@
 // with it on (the network record's verbose word) to every control port and
 // every web page.
 #include "support/sim_device.h"
+#include "unit/commands/network_record.h"
 #include "unit/protocol/web_client.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace hx40test;
@@ -14,21 +14,6 @@ namespace {
 
 constexpr int kWaitMs = 15000;
 constexpr const char* kAnnounced = "~01@Y 0,31,3\r\n";  // input 3 of channel 1
-
-// The network record at 0x7ED0 as the EEPROM keeps it: the control ports at
-// 20 and 22 (little-endian), the verbose word at 36.
-void storeNetworkRecord(SimDevice& dev, uint32_t verbose) {
-    uint8_t rec[40] = {192, 168, 1, 39, 255, 255, 0, 0, 192, 168, 0, 1, 2, 0, 0, 0, 0, 1};
-    rec[20] = static_cast<uint8_t>(dev.tcpPort);
-    rec[21] = static_cast<uint8_t>(dev.tcpPort >> 8);
-    rec[22] = static_cast<uint8_t>(dev.udpPort);
-    rec[23] = static_cast<uint8_t>(dev.udpPort >> 8);
-    rec[32] = 1;
-    for (int i = 0; i < 4; ++i) rec[36 + i] = static_cast<uint8_t>(verbose >> (8 * i));
-    std::fstream f(dev.file("sim/eeprom.bin"), std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(0x7ED0);
-    f.write(reinterpret_cast<const char*>(rec), sizeof rec);
-}
 
 // Starts the device and waits until both channels took their first format
 // report: keys are dropped before that.
@@ -76,7 +61,8 @@ TEST(Announcements, WithVerboseOffOnlyTheLastWebSenderHearsOfAKey) {
 
 TEST(Announcements, WithVerboseOnEveryPortAndPageHearsOfAKeyOnce) {
     SimDevice dev;
-    storeNetworkRecord(dev, 1);
+    storeNetworkRecord(dev.file("sim/eeprom.bin"), static_cast<uint16_t>(dev.tcpPort),
+                       static_cast<uint16_t>(dev.udpPort), 1);
     startAndSettle(dev);
     WebClients web(dev.wsPort);
     web.ignore("~01@WEB-LOCK");

@@ -1,17 +1,15 @@
 #include "platform/msgq.h"
 #include "support/sim_device.h"
 #include "support/temp_board.h"
+#include "unit/protocol/loopback.h"
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <regex>
 #include <set>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -134,13 +132,8 @@ TEST(SystemExits, TheEepromOptionErasesTheEepromAndExitsZero) {
 TEST(SystemExits, InterruptBeforeTheWebServerEndsWithZero) {
     SimDevice dev;
     // Another program holds the web port: the web server never starts.
-    int holder = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<uint16_t>(dev.wsPort));
-    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(holder, 1), 0);
+    hx40test::LoopbackListener holder(dev.wsPort);
+    ASSERT_TRUE(holder.ok());
     std::string why;
     ASSERT_TRUE(dev.start({}, &why)) << why;
     ASSERT_TRUE(dev.waitFor([&] { return dev.log().find("libwebsocket init failed") != std::string::npos; }, 10000));
@@ -148,7 +141,6 @@ TEST(SystemExits, InterruptBeforeTheWebServerEndsWithZero) {
     ASSERT_EQ(::kill(std::stoi(pid), SIGINT), 0);
     EXPECT_EQ(dev.waitExit(20000), 0);
     expectNoQueueLeft(dev, 14);
-    ::close(holder);
 }
 
 TEST(SystemExits, AnFpgaThatIsNotReadyEndsWithOne) {

@@ -1,5 +1,6 @@
 // The protocol's start: the parser of the command table and the four
 // transports from the stored settings, served by the protocol thread.
+#include "network_record.h"
 #include "unit/protocol/loopback.h"
 
 #include "commands/notifications.h"
@@ -12,7 +13,6 @@
 #include "platform/sim/board_conf.h"
 
 #include <chrono>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -31,21 +31,6 @@ protected:
     }
     ~P7kStartTest() override { wsi_cnt = 0; }
 
-    // The network record at 0x7ED0 as the EEPROM stores it: ports
-    // little-endian at 20 and 22, the verbose word at 36.
-    void storeRecord(uint16_t tcp, uint16_t udp, uint32_t verbose) {
-        uint8_t rec[40] = {192, 168, 1, 39, 255, 255, 0, 0, 192, 168, 0, 1, 2, 0, 0, 0, 0, 1};
-        rec[20] = static_cast<uint8_t>(tcp);
-        rec[21] = static_cast<uint8_t>(tcp >> 8);
-        rec[22] = static_cast<uint8_t>(udp);
-        rec[23] = static_cast<uint8_t>(udp >> 8);
-        rec[32] = 1;
-        for (int i = 0; i < 4; ++i) rec[36 + i] = static_cast<uint8_t>(verbose >> (8 * i));
-        std::fstream f(board_.file("sim/eeprom.bin"), std::ios::in | std::ios::out | std::ios::binary);
-        f.seekp(0x7ED0);
-        f.write(reinterpret_cast<const char*>(rec), sizeof rec);
-    }
-
     // A line of web client id, as the web server hands it over.
     static void webLine(uint32_t id, const std::string& text) {
         _WSMSG m;
@@ -54,6 +39,16 @@ protected:
         ASSERT_EQ(send_message_q(E_EXMSG_TYPE_WS_CLI_TO_SRV, &m), 0);
         NorvaCommands::WakeWebsocketListener();
     }
+    // "#\r" answered "~01@ OK\r\n" on a stream transport.
+    static void expectAnswered(TextStream& stream) {
+        ASSERT_TRUE(stream.send("#\r"));
+        EXPECT_EQ(stream.until("\r\n"), "~01@ OK\r\n");
+    }
+    static void expectAnswered(LoopbackUdp& peer, int port) {
+        ASSERT_TRUE(peer.send(port, "#\r"));
+        EXPECT_EQ(peer.receive(), "~01@ OK\r\n");
+    }
+
     static std::pair<uint32_t, std::string> webText(int timeoutMs = 3000) {
         _WSMSG m;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -75,16 +70,12 @@ TEST_F(P7kStartTest, EveryTransportAnswersAndABroadcastReachesEachOnce) {
     NorvaCommands::InitP7k();
     wsi_cnt = 1;
     LoopbackTcp a(tcpPort_), b(tcpPort_);
-    ASSERT_TRUE(a.send("#\r"));
-    EXPECT_EQ(a.until("\r\n"), "~01@ OK\r\n");
-    ASSERT_TRUE(b.send("#\r"));
-    EXPECT_EQ(b.until("\r\n"), "~01@ OK\r\n");
+    expectAnswered(a);
+    expectAnswered(b);
     LoopbackUdp udp;
-    ASSERT_TRUE(udp.send(udpPort_, "#\r"));
-    EXPECT_EQ(udp.receive(), "~01@ OK\r\n");
+    expectAnswered(udp, udpPort_);
     SerialTerminal term(board_.root(), "ttyS0");
-    ASSERT_TRUE(term.send("#\r"));
-    EXPECT_EQ(term.until("\r\n"), "~01@ OK\r\n");
+    expectAnswered(term);
     webLine(7, "#\r");
     EXPECT_EQ(webText(), (std::pair<uint32_t, std::string>{7, "~01@ OK\r\n"}));
 
@@ -103,32 +94,22 @@ TEST_F(P7kStartTest, EveryTransportAnswersAndABroadcastReachesEachOnce) {
 // the factory port.
 TEST_F(P7kStartTest, TheStoredRecordGivesPortsAndVerboseMode) {
     const int udp = freePort(SOCK_DGRAM);
-    storeRecord(0, static_cast<uint16_t>(udp), 1);
+    storeNetworkRecord(board_.file("sim/eeprom.bin"), 0, static_cast<uint16_t>(udp), 1);
     NorvaCommands::InitP7k();
     EXPECT_EQ(gVerboseMode.load(), 1);
     LoopbackTcp tcp(tcpPort_);
-    ASSERT_TRUE(tcp.send("#\r"));
-    EXPECT_EQ(tcp.until("\r\n"), "~01@ OK\r\n");
+    expectAnswered(tcp);
     LoopbackUdp peer;
-    ASSERT_TRUE(peer.send(udp, "#\r"));
-    EXPECT_EQ(peer.receive(), "~01@ OK\r\n");
+    expectAnswered(peer, udp);
 }
 
 // A transport that cannot bind is left out; the others answer.
 TEST_F(P7kStartTest, ABusyTcpPortLeavesTheOthersWorking) {
-    int holder = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(static_cast<uint16_t>(tcpPort_));
-    ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ASSERT_EQ(::listen(holder, 1), 0);
+    LoopbackListener holder(tcpPort_);
+    ASSERT_TRUE(holder.ok());
     NorvaCommands::InitP7k();
     LoopbackUdp udp;
-    ASSERT_TRUE(udp.send(udpPort_, "#\r"));
-    EXPECT_EQ(udp.receive(), "~01@ OK\r\n");
+    expectAnswered(udp, udpPort_);
     SerialTerminal term(board_.root(), "ttyS0");
-    ASSERT_TRUE(term.send("#\r"));
-    EXPECT_EQ(term.until("\r\n"), "~01@ OK\r\n");
-    ::close(holder);
+    expectAnswered(term);
 }

@@ -1,6 +1,7 @@
 // Loopback clients of the control ports, as a control system uses them:
 // a TCP connection and a UDP peer that send text and wait for replies with
-// a time-out, and the user's end of a simulated serial port. Header-only:
+// a time-out, and the user's end of a simulated serial port; and a
+// listening socket for the servers of the tests. Header-only:
 // the unit tests, the end-to-end tests and the benchmarks share it.
 #pragma once
 
@@ -59,6 +60,21 @@ class SerialTerminal : public TextStream {
 public:
     SerialTerminal(const std::string& root, const std::string& port);
     bool ok() const { return fd_ >= 0; }
+};
+
+// A listening TCP socket on a loopback port, as another program holding
+// the port or a small server of a test has it; closed with the object.
+class LoopbackListener {
+public:
+    explicit LoopbackListener(int port, int backlog = 16);
+    ~LoopbackListener();
+    LoopbackListener(const LoopbackListener&) = delete;
+    LoopbackListener& operator=(const LoopbackListener&) = delete;
+    bool ok() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+
+private:
+    int fd_ = -1;
 };
 
 class LoopbackUdp {
@@ -183,6 +199,21 @@ inline void LoopbackTcp::reset() {
 
 inline SerialTerminal::SerialTerminal(const std::string& root, const std::string& port) {
     fd_ = ::open((root + "/term/" + port).c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+}
+
+inline LoopbackListener::LoopbackListener(int port, int backlog) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int one = 1;
+    ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a = loopback_detail::loopback(port);
+    if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd_, backlog) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+inline LoopbackListener::~LoopbackListener() {
+    if (fd_ >= 0) ::close(fd_);
 }
 
 inline LoopbackUdp::LoopbackUdp() {

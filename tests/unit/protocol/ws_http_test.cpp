@@ -14,24 +14,15 @@ namespace {
 // answer and keeps the request lines it saw.
 class StubHost {
 public:
-    explicit StubHost(std::string answer) : answer_(std::move(answer)) {
-        port_ = freePort(SOCK_STREAM);
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        int one = 1;
-        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<uint16_t>(port_));
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd_, 4) != 0) port_ = 0;
+    explicit StubHost(std::string answer)
+        : answer_(std::move(answer)), port_(freePort(SOCK_STREAM)), listener_(port_) {
         thread_ = std::thread([this] { serve(); });
     }
     ~StubHost() {
         stop_ = true;
         thread_.join();
-        ::close(fd_);
     }
-    int port() const { return port_; }
+    int port() const { return listener_.ok() ? port_ : 0; }
     std::string requestLine() {
         std::lock_guard<std::mutex> lock(mutex_);
         return requestLine_;
@@ -40,9 +31,9 @@ public:
 private:
     void serve() {
         while (!stop_) {
-            pollfd p{fd_, POLLIN, 0};
+            pollfd p{listener_.fd(), POLLIN, 0};
             if (::poll(&p, 1, 50) <= 0) continue;
-            int c = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            int c = ::accept4(listener_.fd(), nullptr, nullptr, SOCK_CLOEXEC);
             if (c < 0) continue;
             std::string got;
             char buf[1024];
@@ -62,8 +53,8 @@ private:
     }
 
     std::string answer_;
-    int port_ = 0;
-    int fd_ = -1;
+    int port_;
+    LoopbackListener listener_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
     std::mutex mutex_;
