@@ -122,7 +122,8 @@ void protocol_out_specific_port(COMM_TYPE port, uint16_t size, const char* fmt, 
     va_start(args, fmt);
     const std::string text = vformat(fmt, args);
     va_end(args);
-    if (text.size() >= size) PRINT(PRINT_GENERAL, "Error: max_size definition in protocol_out_specific_port (%s)\n", fmt);
+    if (text.size() >= size)
+        PRINT(PRINT_GENERAL, "Error: max_size definition in protocol_out_specific_port (%s)\n", fmt);
     specificPort(port, text);
 }
 

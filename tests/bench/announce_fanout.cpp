@@ -143,7 +143,8 @@ private:
 class Reference {
 public:
     Reference() {
-        for (int i = 0; i < 2 * kClients; ++i) conns_.push_back(std::make_unique<hx40test::LoopbackTcp>(server_.port()));
+        for (int i = 0; i < 2 * kClients; ++i)
+            conns_.push_back(std::make_unique<hx40test::LoopbackTcp>(server_.port()));
         std::this_thread::sleep_for(std::chrono::milliseconds(200));  // every connection accepted
     }
     double announce(int value) {

@@ -26,6 +26,13 @@ void startAndSettle(SimDevice& dev) {
     ASSERT_EQ(dev.ctl("input 3 connect 15"), "OK input 3 format 15\n");
 }
 
+// The web server registered n pages (a page may see its handshake done
+// before the server noted it).
+bool serverHasWebClients(SimDevice& dev, int n) {
+    const std::string needle = "[websocket]\nserver up\nclients " + std::to_string(n) + "\n";
+    return dev.waitFor([&] { return dev.ctl("state").find(needle) != std::string::npos; }, kWaitMs);
+}
+
 size_t count(const std::string& text, const std::string& line) {
     size_t n = 0;
     for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++n;
@@ -68,6 +75,7 @@ TEST(Announcements, WithVerboseOnEveryPortAndPageHearsOfAKeyOnce) {
     web.ignore("~01@WEB-LOCK");
     const int w1 = web.open(), w2 = web.open();
     ASSERT_GE(w2, 0);
+    ASSERT_TRUE(serverHasWebClients(dev, 2));
     LoopbackTcp t1(dev.tcpPort), t2(dev.tcpPort);
     LoopbackUdp udp;
     SerialTerminal serial(dev.root(), "ttyS0");

@@ -94,6 +94,8 @@ TEST_F(WebDevice, ARestartOfTheWebServerKeepsTheProgramUp) {
     web.ignore("~01@WEB-LOCK");
     const int before = web.open();
     ASSERT_GE(before, 0);
+    const std::string registered = "[websocket]\nserver up\nclients 1\n";
+    ASSERT_TRUE(dev_.waitFor([&] { return dev_.ctl("state").find(registered) != std::string::npos; }, 5000));
     EXPECT_EQ(dev_.ctl("ws-reset"), "OK web server restarted\n");
     EXPECT_TRUE(web.closedByServer(before));
     ASSERT_TRUE(dev_.running());

@@ -54,6 +54,7 @@ TEST_F(WebServerTest, TextsReachTheirClientsOnceAndInOrder) {
     web.ignore("~01@WEB-LOCK");
     const int c1 = web.open(), c2 = web.open(), c3 = web.open();
     ASSERT_GE(c3, 0);
+    ASSERT_TRUE(waitFor([] { return wsi_cnt == 3; }, 3000));
     send_to_websockets("~01@all 1\r\n", 0);
     send_to_websockets("~01@only 2\r\n", 2);
     send_to_websockets("~01@gone\r\n", 9);
@@ -74,6 +75,7 @@ TEST_F(WebServerTest, NoTextIsQueuedWithoutClients) {
     web.ignore("~01@WEB-LOCK");
     const int c = web.open();
     ASSERT_GE(c, 0);
+    ASSERT_TRUE(waitFor([] { return wsi_cnt == 1; }, 3000));
     send_to_websockets("~01@first\r\n", 0);
     EXPECT_EQ(web.next(c), "~01@first\r\n");
 }
@@ -123,6 +125,7 @@ TEST_F(WebServerTest, ARestartClosesEveryClientAndKeepsIdsGrowing) {
         web.ignore("~01@WEB-LOCK");
         const int a = web.open(), b = web.open();
         ASSERT_GE(b, 0);
+        ASSERT_TRUE(waitFor([] { return wsi_cnt == 2; }, 3000));
         reset_lws_protocol();
         EXPECT_TRUE(web.closedByServer(a));
         EXPECT_TRUE(web.closedByServer(b));
