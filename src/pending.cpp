@@ -63,11 +63,6 @@ void* main_task(void*) {
     return drainLoop(E_EXMSG_TYPE_KEYPAD, "main_task.key", 20);
 }
 
-void* ichips_osd(void*) {
-    pending("ichips_osd");
-    return drainLoop(E_EXMSG_TYPE_STLOOP, "ichips_osd.key", 20);
-}
-
 void* p7k_thread(void*) { return endsAtOnce("p7k_thread"); }
 void* lws_service_task(void*) { return endsAtOnce("lws_service_task"); }
 void* port_tunneling_thread(void*) { return endsAtOnce("port_tunneling_thread"); }
@@ -84,8 +79,6 @@ int create_t_bar_thread() {
 
 std::atomic<int> is_hwtbar_connected{0};
 std::atomic<int> disable_web_tbar_flg{0};
-std::atomic<uint32_t> wait_till_release_key{0};
-std::atomic<uint32_t> acceleratePlusMinus{0};
 std::atomic<int> valence_update_in_operation_mode{0};
 std::atomic<int> gPowerSave{0};
 
@@ -104,7 +97,6 @@ void frontEnd_init() { pending("frontEnd_init"); }
 void backEnd_init() { pending("backEnd_init"); }
 void initOutputResolutions() { pending("initOutputResolutions"); }
 void audioUnmute() { pending("audioUnmute"); }
-void stInit() { pending("stInit"); }
 void pulseInputHotPlug() { pending("pulseInputHotPlug"); }
 
 void projection(int) { pending("projection"); }
@@ -112,9 +104,16 @@ void projection(int) { pending("projection"); }
 bool lwsServerRunning() { return false; }
 void lwsInterrupt() { pending("lwsInterrupt"); }
 
-void stLoop(int key) {
-    pending("stLoop");
-    board::journal("stLoop", "key=%d", key);
+std::atomic<uint32_t> gOsdTimeOut{0};
+std::atomic<int> gInInitialize[2] = {0, 0};
+std::atomic<int> in_tbar_process_flag{0};
+
+void p7kEvAnnounceInt(uint32_t function, int value, uint8_t channel) {
+    board::journal("pending", "p7kEvAnnounceInt function=%u value=%d channel=%u", function, value, channel);
+}
+void p7kEvAnnounceFloat(uint32_t function, float value, uint8_t channel) {
+    board::journal("pending", "p7kEvAnnounceFloat function=%u value=%.2f channel=%u", function,
+                   static_cast<double>(value), channel);
 }
 int delimitOsdPos(int, int, int) {
     pending("delimitOsdPos");
