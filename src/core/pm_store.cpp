@@ -85,15 +85,22 @@ bool read(uint16_t addr, uint8_t* bytes, size_t n, const char* what) {
     return false;
 }
 
-// Takes one channel's part of a zone image into PM: its element of every
-// per-input pair, and for CH1 the device-wide part as well. Called with
-// PM_mutex held.
-void takeZone(const uint8_t* zone, int channel) {
+// The channel's element of every per-input pair, from a zone image. Called
+// with PM_mutex held.
+void takePerInput(const uint8_t* zone, int channel) {
     auto* pm = reinterpret_cast<uint8_t*>(&PM);
     for (const ImageField& f : imageFields()) {
         if (f.image != Image::PM || f.offset >= kPmPerInputEnd) continue;
         if (f.count == 2) writeField(pm, f, channel, readField(zone, f, channel));
     }
+}
+
+// Takes one channel's part of a zone image into PM: its element of every
+// per-input pair, and for CH1 the device-wide part as well. Called with
+// PM_mutex held.
+void takeZone(const uint8_t* zone, int channel) {
+    takePerInput(zone, channel);
+    auto* pm = reinterpret_cast<uint8_t*>(&PM);
     if (channel == 0) std::memcpy(pm + kPmPerInputEnd, zone + kPmPerInputEnd, kPmStoredSize - kPmPerInputEnd);
 }
 
@@ -159,6 +166,15 @@ int eepromSaveSingleParam(int input, int channel, const uint8_t* bytes, int offs
                : 1;
 }
 
+int eepromLoadInputValues(int input, int channel) {
+    if (!validZone(input, channel)) return 2;
+    uint8_t zone[kPmStoredSize];
+    if (!read(eemap::zoneAddr(input, channel), zone, kPmPerInputEnd, "a parameter zone")) return 1;
+    MutexLock lock(PM_mutex);
+    takePerInput(zone, channel);
+    return 0;
+}
+
 int eepromLoadCustWinData(int copy) {
     uint8_t img[eemap::kCustWinSize];
     if (!read(eemap::kCustWin, img, sizeof img, "the custom windows")) return 1;
@@ -207,6 +223,7 @@ int eepromSaveVpData() {
         MutexLock lock(PM_mutex);
         vpToImage(img);
     }
+    board::journal("eepromSaveVpData", "inputs=%u,%u", img[eemap::vpimg::kChannel], img[eemap::vpimg::kChannel + 3]);
     return write(eemap::kVp, img, sizeof img, "vp") ? 0 : 1;
 }
 

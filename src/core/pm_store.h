@@ -17,6 +17,10 @@ int eepromSaveFullPMData(int input, int channel);
 int eepromLoadSingleParam(int input, int channel, uint8_t* bytes, int offset, int length);
 int eepromSaveSingleParam(int input, int channel, const uint8_t* bytes, int offset, int length);
 
+// Takes the per-input values of zone (input, channel) into the channel's
+// element of PM's per-input pairs (the channel now shows that input).
+int eepromLoadInputValues(int input, int channel);
+
 // Reads the stored custom windows into custWin; with copy 1 also into the
 // OWIN_* fields of PM.
 int eepromLoadCustWinData(int copy);

@@ -1,5 +1,6 @@
 #include "menu/menu_engine.h"
 
+#include "core/core_state.h"
 #include "core/functable.h"
 #include "core/pm.h"
 #include "core/pm_store.h"
@@ -39,7 +40,6 @@ constexpr int32_t kNodeDisconnect = 5539;     // a notice, not a page
 constexpr int32_t kNodeLaunch1 = 55517, kNodeLaunch2 = 55527;
 constexpr int32_t kNodeResetCh1 = 38729, kNodeResetCh2 = 48729;
 
-constexpr uint32_t kVolumeShortcutMs = 2000;  // gOsdTimeOut while the volume shortcut shows
 constexpr int kQueueDropAbove = 10;
 constexpr uint32_t kPauseFirstMs = 20, kPauseRepeatMs = 40;
 constexpr uint32_t kFastFrom = 10;  // plus/minus steps before the fast step takes over
@@ -84,7 +84,7 @@ void closeMenu() {
 // the step ends here.
 bool remapKey(int& key) {
     if (!(vp.gFlags & VP_GFLAG_MENU_OPEN)) return true;
-    if (gOsdTimeOut == kVolumeShortcutMs) {
+    if (gOsdTimeOut == kOsdTimeOutVolume) {
         if (key == KEY_RIGHT || key == KEY_LEFT) {
             key = key == KEY_RIGHT ? KEY_UP : KEY_DOWN;
             st_num = kNodeVolumeCh1;

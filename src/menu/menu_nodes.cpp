@@ -1,5 +1,6 @@
 // Node numbers (their digits spell the way from the root) and what the
 // engine does with a row outside the step itself.
+#include "core/core_state.h"
 #include "core/functable.h"
 #include "core/pm.h"
 #include "menu/menu_engine.h"

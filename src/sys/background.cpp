@@ -1,6 +1,6 @@
 #include "sys/background.h"
 
-#include "pending.h"
+#include "core/core_state.h"
 #include "platform/hw.h"
 #include "sys/i2c.h"
 #include "sys/print.h"

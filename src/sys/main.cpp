@@ -1,6 +1,10 @@
 // hx40_app: start-up on the board, the thread table, and the stop signals.
 #include "commands/network_param.h"
+#include "core/audio.h"
+#include "core/output.h"
 #include "core/pm_store.h"
+#include "core/tbar.h"
+#include "core/usrmsg.h"
 #include "pending.h"
 #include "platform/board.h"
 #include "platform/hw.h"
@@ -18,6 +22,8 @@
 #include "sys/sys_exit.h"
 #include "sys/timers.h"
 #include "sys/watchdog.h"
+#include "video/backend.h"
+#include "video/frontend.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,8 +1,12 @@
 // The thread table: one row per table thread, in the device's order.
+#include "core/autoswitch.h"
+#include "core/main_task.h"
+#include "core/usrmsg.h"
 #include "pending.h"
 #include "sys/background.h"
 #include "sys/frontpanel.h"
 #include "sys/watchdog.h"
+#include "video/frontend.h"
 
 THREAD_CB thread_cb[kThreadRows] = {
     {0, keypad_thread, "FPNL", 10000, 1, 0},

@@ -1,6 +1,8 @@
 #include "sys/timers.h"
 
+#include "core/core_state.h"
 #include "core/pm.h"
+#include "core/weblock.h"
 #include "pending.h"
 #include "platform/journal.h"
 #include "sys/frontpanel.h"

@@ -10,6 +10,7 @@
 #include "platform/sim/panel_sim.h"
 #include "platform/sim/scaler_chip.h"
 #include "platform/sim/serial.h"
+#include "platform/sim/video_sim.h"
 
 #include <atomic>
 #include <csignal>
@@ -168,6 +169,7 @@ bool start(std::string* error) {
     i2c::registerControl();
     panel::registerControl();
     registerHwControl();
+    video::registerControl();
     if (!ctl::start(root + "/run/simctl.sock", error)) return false;
     std::ofstream(root + "/run/app.pid") << ::getpid() << '\n';
     gStarted = true;

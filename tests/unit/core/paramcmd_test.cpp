@@ -2,7 +2,10 @@
 #include "core/functable.h"
 #include "core/paramcmd.h"
 #include "core/pm.h"
+#include "core/core_state.h"
 #include "pending.h"
+#include "scaler/output_formats.h"
+#include "scaler/scaler.h"
 #include "support/temp_board.h"
 #include "sys/frontpanel.h"
 #include "sys/locks.h"
@@ -53,6 +56,10 @@ protected:
         PM.USER2_DESTINATION = 7;
         PM.DISPLAY_MODE = 1;
         PM.DWINDOW = 1;
+        // The menu's 640 x 480 fits a 1920 x 1080 output up to 1280, 600.
+        OSD_CHANNEL = 0;
+        PS_PANELACTHW[0] = 1920;
+        PS_PANELACTVW[0] = 1080;
         vp.gFlags = 0;
         gCalls.clear();
         Channel = 0;
@@ -243,6 +250,8 @@ TEST_F(ParseVidCmd, RestrictionRules) {
         {"keying in transition mode", [] { PM.DISPLAY_MODE = 0; }, " 0,535,1", 3},
         {"keying in a single window", [] { PM.DWINDOW = 0; }, " 0,534,1", 3},
         {"keying in one custom window", [] { PM.DWINDOW = 4; }, " 0,534,1", 3},
+        {"menu inside the output", [] {}, " 0,521,1280", 5},
+        {"menu beyond the output", [] {}, " 0,521,1281", 3},
         {"destination free", [] {}, " 0,55312,2", 5},
         {"destination used by a user port", [] { PM.USER2_DESTINATION = 2; }, " 0,55322,2", 3},
         {"user port sends to all", [] { PM.USER1_DESTINATION = 6; }, " 0,55312,3", 3},

@@ -4,6 +4,7 @@
 #include "unit/osd/osd_fixture.h"
 
 #include "core/core_rows.h"
+#include "core/core_state.h"
 #include "core/functable.h"
 #include "core/pm.h"
 #include "menu/menu_engine.h"

@@ -1,27 +1,15 @@
 #include "platform/board.h"
+#include "support/pty_read.h"
 #include "support/temp_board.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <unistd.h>
 
+using hx40test::readFor;
 using hx40test::TempBoard;
 
 namespace {
-
-std::string readFor(int fd, size_t want, int timeoutMs) {
-    std::string got;
-    char buf[256];
-    while (got.size() < want) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, timeoutMs) <= 0) break;
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n <= 0) break;
-        got.append(buf, static_cast<size_t>(n));
-    }
-    return got;
-}
 
 int openEnd(const std::string& path) { return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC); }
 

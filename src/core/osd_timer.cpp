@@ -1,0 +1,33 @@
+#include "core/osd_timer.h"
+
+#include "core/core_state.h"
+#include "core/pm.h"
+#include "core/pm_store.h"
+#include "pending.h"
+#include "platform/journal.h"
+#include "sys/timeutil.h"
+#include "sys/timers.h"
+
+namespace {
+constexpr int kKeyCloseMenu = 38;
+constexpr uint32_t kOsdTimeOutUnitMs = 30000;
+}  // namespace
+
+void exitOsdMenu() {
+    if ((vp.gFlags.fetch_and(~uint32_t{VP_GFLAG_MENU_OPEN}) & VP_GFLAG_MENU_OPEN) == 0) return;
+    board::journal("exitOsdMenu", "menu closed");
+    osdTimerKill();
+    stLoop(kKeyCloseMenu);
+    Sleep(50);
+}
+
+void restartOsdTimer() { osdTimerSet(gOsdTimeOut, 0, exitOsdMenu); }
+
+void resetOsdTimer(int value) {
+    gOsdTimeOut = kOsdTimeOutUnitMs * static_cast<uint32_t>(value < 0 ? 0 : value);
+    board::journal("resetOsdTimer", "value=%d ms=%u", value, gOsdTimeOut.load());
+    if (osdTimerSet(gOsdTimeOut, 0, exitOsdMenu) == 255) {
+        osdTimerKill();
+        saveDirtyParameterZones();
+    }
+}
