@@ -1,10 +1,7 @@
 #include "pending.h"
 
 #include "platform/journal.h"
-#include "sys/msgq.h"
 #include "sys/print.h"
-#include "sys/timeutil.h"
-#include "sys/watchdog.h"
 
 #include <cstdio>
 #include <string>
@@ -22,52 +19,24 @@ void* endsAtOnce(const char* name) {
     return nullptr;
 }
 
-// A supervised loop that only keeps its watchdog row alive and takes the
-// keys of its queue so that senders never find it full.
-void* drainLoop(int queue, const char* call, uint32_t periodMs) {
-    for (;;) {
-        WDT_Clear();
-        _EXMSG m;
-        while (get_message_q(queue, &m) >= 0)
-            board::journal(call, "key=%u mode=%u param=%u source=%u", m.key, m.mode, m.param, m.source);
-        Sleep(periodMs);
-    }
-    return nullptr;
-}
-
 }  // namespace
-
-void* ichips_osd(void*) {
-    pending("ichips_osd");
-    return drainLoop(E_EXMSG_TYPE_STLOOP, "ichips_osd.key", 20);
-}
 
 void* p7k_thread(void*) { return endsAtOnce("p7k_thread"); }
 void* lws_service_task(void*) { return endsAtOnce("lws_service_task"); }
 void* port_tunneling_thread(void*) { return endsAtOnce("port_tunneling_thread"); }
 
-std::atomic<uint32_t> wait_till_release_key{0};
-std::atomic<uint32_t> acceleratePlusMinus{0};
 std::atomic<int> valence_update_in_operation_mode{0};
 
 void switchWebIndexPages(bool enable) {
     pending(enable ? "switchWebIndexPages(enable)" : "switchWebIndexPages(disable)");
 }
 void clocksInit() { pending("clocksInit"); }
-void stInit() { pending("stInit"); }
 
 void projection(int) { pending("projection"); }
 
 bool lwsServerRunning() { return false; }
 void lwsInterrupt() { pending("lwsInterrupt"); }
 
-void stLoop(int key) {
-    board::journal("stLoop", "key=%d", key);
-    _EXMSG m;
-    m.key = static_cast<uint16_t>(key);
-    m.source = KEY_SOURCE_PROGRAM;
-    send_message_q(E_EXMSG_TYPE_STLOOP, &m);
-}
 void reset_lws_protocol() { pending("reset_lws_protocol"); }
 
 void func3821(int row) { board::journal("pending", "func3821 row=%d", row); }
@@ -83,6 +52,10 @@ void p7kEvAnnounceInt(uint32_t function, int value, uint8_t channel) {
 }
 void p7kEvForceAnnounceInt(uint32_t function, int value, uint8_t channel) {
     board::journal("pending", "p7kEvForceAnnounceInt function=%u value=%d channel=%u", function, value, channel);
+}
+void p7kEvAnnounceFloat(uint32_t function, float value, uint8_t channel) {
+    board::journal("pending", "p7kEvAnnounceFloat function=%u value=%.2f channel=%u", function,
+                   static_cast<double>(value), channel);
 }
 void protocol_out_to_web(const char* text) {
     std::string shown;

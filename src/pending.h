@@ -5,24 +5,23 @@
 // its entry here (and in pending.cpp).
 #pragma once
 
+#include "menu/menu_engine.h"  // stInit, stLoop, ichips_osd: callers still include this file
+#include "menu/menu_state.h"   // the engine's key flags, cleared by the key drivers
+
 #include <atomic>
 #include <cstdint>
 
 // Thread bodies of the thread table.
 void* p7k_thread(void*);             // P7KT
-void* ichips_osd(void*);             // IOSD: drains STLOOP (journal "ichips_osd.key"), clears its row
 void* lws_service_task(void*);       // WSCK
 void* port_tunneling_thread(void*);  // PTNL
 
 // Shared flags of the menu engine and the upgrade.
-extern std::atomic<uint32_t> wait_till_release_key;
-extern std::atomic<uint32_t> acceleratePlusMinus;
 extern std::atomic<int> valence_update_in_operation_mode;
 
 // Start-up steps of other subsystems, in the order main calls them.
 void switchWebIndexPages(bool enable);
 void clocksInit();
-void stInit();
 
 // The channel page's projection: writes the mirror register of the channel
 // (called by the picture build).
@@ -32,9 +31,6 @@ void projection(int ch);
 bool lwsServerRunning();
 void lwsInterrupt();
 
-// The menu engine: posts a key on the STLOOP queue (the placeholder IOSD
-// drains it).
-void stLoop(int key);
 // Stops the websocket server and waits (bounded) until it is down; returns
 // at once when it does not run. The server is built anew afterwards.
 void reset_lws_protocol();
@@ -52,6 +48,7 @@ void enforce_test_pattern(int channel);
 // Protocol notifications and the websocket copy of a text.
 void p7kEvAnnounceInt(uint32_t function, int value, uint8_t channel);
 void p7kEvForceAnnounceInt(uint32_t function, int value, uint8_t channel);
+void p7kEvAnnounceFloat(uint32_t function, float value, uint8_t channel);
 void protocol_out_to_web(const char* text);
 
 // The HDBaseT transceivers: the start-up firmware check, and holding all
