@@ -5,6 +5,9 @@
 // its entry here (and in pending.cpp).
 #pragma once
 
+#include "menu/menu_engine.h"  // stInit, stLoop, ichips_osd: callers still include this file
+#include "menu/menu_state.h"   // the engine's key flags, cleared by the key drivers
+
 #include <atomic>
 #include <cstdint>
 
@@ -16,26 +19,18 @@
 #include "protocol/ws_server.h"
 
 // Thread bodies of the thread table.
-void* ichips_osd(void*);             // IOSD: drains STLOOP (journal "ichips_osd.key"), clears its row
 void* port_tunneling_thread(void*);  // PTNL
 
 // Shared flags of the menu engine and the upgrade.
-extern std::atomic<uint32_t> wait_till_release_key;
-extern std::atomic<uint32_t> acceleratePlusMinus;
 extern std::atomic<int> valence_update_in_operation_mode;
 
 // Start-up steps of other subsystems, in the order main calls them.
 void switchWebIndexPages(bool enable);
 void clocksInit();
-void stInit();
 
 // The channel page's projection: writes the mirror register of the channel
 // (called by the picture build).
 void projection(int ch);
-
-// The menu engine: posts a key on the STLOOP queue (the placeholder IOSD
-// drains it).
-void stLoop(int key);
 
 // Actions of the channel pages that the main task runs with its own
 // channel set (freeze, blank, mute, test pattern).

@@ -153,7 +153,9 @@ void p7kEvForceAnnounceInt(uint32_t function, int value, uint8_t channel) {
     p7kEvAnnounceTextualIfNedded(static_cast<int>(function), value, channel);
 }
 
-void p7kEvAnnounceFloat(uint32_t function, float value, uint8_t) {
+void p7kEvAnnounceFloat(uint32_t function, float value, uint8_t channel) {
+    board::journal("p7kEvAnnounceFloat", "function=%u value=%.2f channel=%u", function, static_cast<double>(value),
+                   channel);
     announceNumber(format("~%02d@Y 0,%d,%4.2lf\r\n", kOwnId, static_cast<int>(function), static_cast<double>(value)));
 }
 

@@ -14,6 +14,7 @@
 #include "sys/watchdog.h"
 #include "video/crosspoint.h"
 #include "video/edid.h"
+#include "video/preferred_timing.h"
 
 #include <cstdio>
 #include <cstring>
@@ -100,6 +101,9 @@ void frontEnd_init() {
         initEdid_single(inp);
         // The stored EDID choices of the input page hold across a restart.
         uint8_t* img = TvAppEdid[inp];
+        int native = static_cast<uint8_t>(PM_I[inp].RESOLUTION);
+        if (native <= getLastNativeInd()) edidSetNativeTiming(img, preferredTiming[native].descriptor);
+        else PRINT(PRINT_GENERAL, "frontEnd_init: input %d native resolution %d is not in the table\n", inp + 1, native);
         edidSetDeepColor(img, PM_I[inp].COLOR_DEPTH);
         edidSetModeLines(img, edidTemplate(edidTemplateFor(inp)), PM_I[inp].MODELINE);
         edidSetAudioChannels(img, PM_I[inp].AUDIO_CHANNELS);

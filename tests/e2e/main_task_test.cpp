@@ -50,7 +50,8 @@ void expectInOrder(const std::string& text, const std::vector<std::string>& need
 TEST(MainTask, AnInputKeyTakesTheRoadOfARequest) {
     SimDevice dev;
     startAndSettle(dev);
-    EXPECT_EQ(dev.ctl("input 3 connect 15"), "OK input 3 format 15\n");
+    EXPECT_EQ(dev.ctl("input 3 connect 1080p60"), "OK input 3 format 15\n");
+    EXPECT_EQ(dev.ctl("input 3 connect 1080p61"), "ERR unknown format '1080p61'\n");
     size_t from = dev.journal().size();
     EXPECT_EQ(dev.ctl("key tap IN1_3"), "OK key 17 tap\n");
     ASSERT_TRUE(waitJournalAfter(dev, from, "blackout force=0 channel=0 act=2 caller=tuneChannel")) << dev.journal();
@@ -66,7 +67,7 @@ TEST(MainTask, AnInputKeyTakesTheRoadOfARequest) {
         "ledsOnManager channel=0 video=3 audio=3 mode=0",
         "p7kEvAnnounceInt function=31 value=3 channel=0",
         "videoFormatManager channel=0 new format=15",
-        "tuneChannel channel=0 format=15",
+        "tuneChannel channel=0 format=15 1080p60",
         "build_picture ch=0",
         "blackout force=0 channel=0 act=2",
         "p7kEvAnnounceInt function=511 value=15 channel=0",
@@ -176,5 +177,25 @@ TEST(MainTask, AutomaticSwitchingFollowsTheSources) {
     EXPECT_TRUE(dev.waitFor([&] { return channels(dev).find("channel 1 input 4 vidInput 3 format 16") != std::string::npos; },
                             kWaitMs))
         << channels(dev);
+    EXPECT_EQ(dev.stop(), 0);
+}
+
+TEST(MainTask, TheInputsOfferTheirStoredEdidsAndPulseHotPlugOnlyWhenTheyChanged) {
+    SimDevice dev;
+    startAndSettle(dev);
+    std::string e = dev.read("sim/edid/in1.bin");
+    ASSERT_EQ(e.size(), 256u);
+    EXPECT_EQ(e.substr(54, 5), std::string("\x64\x19\x00\x40\x41", 5));  // native 1024x768@60, the factory choice
+    EXPECT_EQ(static_cast<uint8_t>(e[20]), 0x80);
+    unsigned sum = 0;
+    for (size_t i = 0; i < 128; ++i) sum += static_cast<uint8_t>(e[i]);
+    EXPECT_EQ(sum % 256, 0u);
+    EXPECT_NE(dev.journal().find("pulseInputHotPlug changed EDIDs"), std::string::npos);
+    EXPECT_NE(dev.ctl("state").find("input 8 format none hotplug high pulses 1 hdcp on edid 256"), std::string::npos);
+    EXPECT_EQ(dev.stop(), 0);
+    // The switch ports kept the images: no pulse at the next start.
+    startAndSettle(dev);
+    EXPECT_NE(dev.journal().find("pulseInputHotPlug none changed"), std::string::npos);
+    EXPECT_NE(dev.ctl("state").find("input 1 format none hotplug high pulses 0"), std::string::npos);
     EXPECT_EQ(dev.stop(), 0);
 }
