@@ -122,8 +122,14 @@ void keypad_reset() {
 void keypad_service_queues() {
     _EXMSG m;
     while (get_message_q(E_EXMSG_TYPE_LED, &m) >= 0) board::panel::setLed(m.key);
-    // Keys the protocol injected reach the main task as the program's.
-    while (get_message_q(E_EXMSG_TYPE_FPANEL, &m) >= 0) postKey(m.key, KEY_SOURCE_PROGRAM);
+    // Keys the protocol injected reach the main task as the program's. Each
+    // is a press with no release to wait for, so it ends the menu's waits
+    // as a panel press does.
+    while (get_message_q(E_EXMSG_TYPE_FPANEL, &m) >= 0) {
+        wait_till_release_key = 0;
+        acceleratePlusMinus = 0;
+        postKey(m.key, KEY_SOURCE_PROGRAM);
+    }
 }
 
 void keypad_proc() { keypad_step(getCurrMsCount(), board::panel::keys()); }

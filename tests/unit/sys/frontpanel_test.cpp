@@ -123,7 +123,11 @@ TEST_F(Panel, LedCommandsReachTheLedsAndProtocolKeysAreForwardedAsTheProgramsOwn
     _EXMSG key;
     key.key = 14;  // 934 - 920: freeze CH1 from the protocol
     ASSERT_EQ(send_message_q(E_EXMSG_TYPE_FPANEL, &key), 0);
+    wait_till_release_key = 1;
+    acceleratePlusMinus = 1;
     keypad_service_queues();
+    EXPECT_EQ(wait_till_release_key, 0u) << "an injected key ends the menu's wait for a release";
+    EXPECT_EQ(acceleratePlusMinus, 0u);
     EXPECT_NE(board_.read("sim/leds.txt").find("\n23 0 7 0 1\n"), std::string::npos);
     EXPECT_EQ(posted(), (std::vector<Posted>{{14, 2, 1}}));
     EXPECT_EQ(getquestat_message_q(E_EXMSG_TYPE_FPANEL), 0);
