@@ -11,9 +11,14 @@
 #include <atomic>
 #include <cstdint>
 
+// Built: p7k_thread, lws_service_task, reset_lws_protocol, the interrupt
+// rule of the web server and the notifications. Their callers find them
+// here until they include these headers themselves.
+#include "commands/notifications.h"
+#include "commands/p7k_thread.h"
+#include "protocol/ws_server.h"
+
 // Thread bodies of the thread table.
-void* p7k_thread(void*);             // P7KT
-void* lws_service_task(void*);       // WSCK
 void* port_tunneling_thread(void*);  // PTNL
 
 // Shared flags of the menu engine and the upgrade.
@@ -27,14 +32,6 @@ void clocksInit();
 // (called by the picture build).
 void projection(int ch);
 
-// The websocket server: running, and stopping it (the interrupt signal).
-bool lwsServerRunning();
-void lwsInterrupt();
-
-// Stops the websocket server and waits (bounded) until it is down; returns
-// at once when it does not run. The server is built anew afterwards.
-void reset_lws_protocol();
-
 // Actions of the channel pages that the main task runs with its own
 // channel set (freeze, blank, mute, test pattern).
 void func3821(int row);
@@ -44,12 +41,6 @@ void func4823(int row);
 void func384(int row);
 void func484(int row);
 void enforce_test_pattern(int channel);
-
-// Protocol notifications and the websocket copy of a text.
-void p7kEvAnnounceInt(uint32_t function, int value, uint8_t channel);
-void p7kEvForceAnnounceInt(uint32_t function, int value, uint8_t channel);
-void p7kEvAnnounceFloat(uint32_t function, float value, uint8_t channel);
-void protocol_out_to_web(const char* text);
 
 // The HDBaseT transceivers: the start-up firmware check, and holding all
 // four in reset for power saving.

@@ -104,7 +104,7 @@ void* signalThread(void* arg) {
             sys_exit(0);
         }
         if (sig == SIGINT) {
-            if (lwsServerRunning()) {
+            if (lwsServerStarted()) {
                 lwsInterrupt();
                 continue;
             }

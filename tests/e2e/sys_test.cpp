@@ -1,6 +1,7 @@
 #include "platform/msgq.h"
 #include "support/sim_device.h"
 #include "support/temp_board.h"
+#include "unit/protocol/loopback.h"
 
 #include <csignal>
 #include <filesystem>
@@ -130,8 +131,12 @@ TEST(SystemExits, TheEepromOptionErasesTheEepromAndExitsZero) {
 
 TEST(SystemExits, InterruptBeforeTheWebServerEndsWithZero) {
     SimDevice dev;
+    // Another program holds the web port: the web server never starts.
+    hx40test::LoopbackListener holder(dev.wsPort);
+    ASSERT_TRUE(holder.ok());
     std::string why;
     ASSERT_TRUE(dev.start({}, &why)) << why;
+    ASSERT_TRUE(dev.waitFor([&] { return dev.log().find("libwebsocket init failed") != std::string::npos; }, 10000));
     std::string pid = dev.read("run/app.pid");
     ASSERT_EQ(::kill(std::stoi(pid), SIGINT), 0);
     EXPECT_EQ(dev.waitExit(20000), 0);

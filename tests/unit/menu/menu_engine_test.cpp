@@ -383,10 +383,10 @@ TEST_F(Engine, PlusWithoutSaveMarksTheChannelDirtyAndAnnounces) {
     key(3);
     EXPECT_EQ(funcDataTbl[row(3931)].change & kRowChanged, 0);
     EXPECT_EQ(vp.chData[0].cFlags & VP_CFLAG_DIRTY, VP_CFLAG_DIRTY);
-    EXPECT_NE(journal().find("pending p7kEvAnnounceInt function=3931 value=1 channel=0"), std::string::npos);
+    EXPECT_NE(journal().find("p7kEvAnnounceInt function=3931 value=1 channel=0"), std::string::npos);
     at(15);
     key(3);
-    EXPECT_NE(journal().find("pending p7kEvAnnounceFloat function=15 value=0.20 channel=0"), std::string::npos);
+    EXPECT_NE(journal().find("p7kEvAnnounceFloat function=15 value=0.20 channel=0"), std::string::npos);
     gInInitialize[1] = 1;
     at(3931);
     key(3);
