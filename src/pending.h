@@ -5,18 +5,8 @@
 // its entry here (and in pending.cpp).
 #pragma once
 
-#include "menu/menu_engine.h"  // stInit, stLoop, ichips_osd: callers still include this file
-#include "menu/menu_state.h"   // the engine's key flags, cleared by the key drivers
-
 #include <atomic>
 #include <cstdint>
-
-// Built: p7k_thread, lws_service_task, reset_lws_protocol, the interrupt
-// rule of the web server and the notifications. Their callers find them
-// here until they include these headers themselves.
-#include "commands/notifications.h"
-#include "commands/p7k_thread.h"
-#include "protocol/ws_server.h"
 
 // Thread bodies of the thread table.
 void* port_tunneling_thread(void*);  // PTNL

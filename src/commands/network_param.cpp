@@ -2,10 +2,10 @@
 
 #include "commands/settings_files.h"
 #include "core/pm.h"
-#include "pending.h"
 #include "platform/board.h"
 #include "platform/journal.h"
-#include "platform/sim/board_conf.h"
+#include "platform/net.h"
+#include "protocol/ws_server.h"
 #include "sys/eeprom.h"
 #include "sys/mydosystem.h"
 #include "sys/print.h"
@@ -58,14 +58,6 @@ uint32_t address(const char* dotted) {
     return a;
 }
 
-// The factory control ports: the simulated board's seed in board.conf,
-// else the device's own.
-uint16_t factoryPort(const char* key, uint16_t device) {
-    long v = board::sim::conf().getInt(key, device);
-    return (v >= 1024 && v <= 65535) ? static_cast<uint16_t>(v) : device;
-}
-uint16_t factoryTcpPort() { return factoryPort("tcp_port", 5000); }
-uint16_t factoryUdpPort() { return factoryPort("udp_port", 50000); }
 
 bool waitForFile(const char* devicePath, uint32_t boundMs) {
     const std::string p = board::path(devicePath);
@@ -92,9 +84,10 @@ void DefaultEepromEthParam::defaults() {
     std::memcpy(&rec_[OFF_MAC], kFactoryMac, 6);
     rec_[OFF_DHCP] = 0;
     rec_[OFF_SNTP_MODE] = 0;
-    setU16(OFF_TCP, factoryTcpPort());
-    setU16(OFF_UDP, factoryUdpPort());
-    setU32(OFF_VERBOSE, 0);
+    const board::net::FactoryControl control = board::net::factoryControl();
+    setU16(OFF_TCP, control.tcpPort);
+    setU16(OFF_UDP, control.udpPort);
+    setU32(OFF_VERBOSE, control.verbose);
 }
 
 void DefaultEepromEthParam::FactoryReset(const uint8_t mac[6]) {
@@ -234,14 +227,14 @@ int DefaultEepromEthParam::setSNTPMode(int mode) {
 }
 
 int DefaultEepromEthParam::setTCPPort(int port) {
-    if (port == 0) port = factoryTcpPort();
+    if (port == 0) port = board::net::factoryControl().tcpPort;
     if (port < 1024 || port > 65535) return 0;
     setU16(OFF_TCP, static_cast<uint16_t>(port));
     return 1;
 }
 
 int DefaultEepromEthParam::setUDPPort(int port) {
-    if (port == 0) port = factoryUdpPort();
+    if (port == 0) port = board::net::factoryControl().udpPort;
     if (port < 1024 || port > 65535) return 0;
     setU16(OFF_UDP, static_cast<uint16_t>(port));
     return 1;

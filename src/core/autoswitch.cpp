@@ -1,9 +1,9 @@
 #include "core/autoswitch.h"
 
+#include "commands/notifications.h"
 #include "core/core_state.h"
 #include "core/pm.h"
 #include "core/switching.h"
-#include "pending.h"
 #include "platform/journal.h"
 #include "sys/frontpanel.h"
 #include "sys/msgq.h"

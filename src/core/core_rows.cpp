@@ -1,7 +1,6 @@
 #include "core/core_rows.h"
 
 #include "menu/root_page.h"
-#include "pending.h"
 
 #include <array>
 

@@ -1,5 +1,6 @@
 #include "core/main_task.h"
 
+#include "commands/notifications.h"
 #include "core/audio.h"
 #include "core/core_state.h"
 #include "core/functable.h"
@@ -9,6 +10,7 @@
 #include "core/pm_store.h"
 #include "core/switching.h"
 #include "core/usrmsg.h"
+#include "menu/menu_engine.h"
 #include "pending.h"
 #include "platform/journal.h"
 #include "platform/panel.h"

@@ -3,10 +3,10 @@
 #include "core/core_state.h"
 #include "core/pm.h"
 #include "core/pm_store.h"
-#include "pending.h"
+#include "menu/menu_engine.h"
 #include "platform/journal.h"
-#include "sys/timeutil.h"
 #include "sys/timers.h"
+#include "sys/timeutil.h"
 
 namespace {
 constexpr int kKeyCloseMenu = 38;

@@ -1,7 +1,7 @@
 #include "core/output.h"
 
+#include "commands/notifications.h"
 #include "core/pm.h"
-#include "pending.h"
 #include "platform/journal.h"
 #include "scaler/output_formats.h"
 #include "scaler/picture.h"

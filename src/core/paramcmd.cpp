@@ -1,11 +1,11 @@
 #include "core/paramcmd.h"
 
-#include "core/functable.h"
 #include "core/core_state.h"
+#include "core/functable.h"
 #include "core/get_param.h"
 #include "core/pm.h"
 #include "core/switching.h"
-#include "pending.h"
+#include "menu/menu_engine.h"
 #include "platform/journal.h"
 #include "sys/frontpanel.h"
 #include "sys/locks.h"

@@ -9,7 +9,6 @@
 #include "core/pm.h"
 #include "core/pm_fields.h"
 #include "core/pm_simctl.h"
-#include "pending.h"
 #include "platform/journal.h"
 #include "sys/eeprom.h"
 #include "sys/locks.h"

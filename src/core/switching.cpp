@@ -1,10 +1,12 @@
 #include "core/switching.h"
 
+#include "commands/notifications.h"
 #include "core/audio.h"
 #include "core/core_state.h"
 #include "core/functable.h"
 #include "core/pm.h"
 #include "core/pm_store.h"
+#include "menu/menu_engine.h"
 #include "pending.h"
 #include "platform/board.h"
 #include "platform/journal.h"

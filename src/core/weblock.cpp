@@ -1,7 +1,7 @@
 #include "core/weblock.h"
 
+#include "commands/notifications.h"
 #include "core/core_state.h"
-#include "pending.h"
 #include "platform/journal.h"
 #include "sys/timers.h"
 

@@ -8,7 +8,6 @@
 #include "menu/root_page.h"
 #include "osd/menu_kit.h"
 #include "osd/osd.h"
-#include "pending.h"
 #include "platform/journal.h"
 #include "scaler/output_formats.h"
 #include "scaler/picture.h"

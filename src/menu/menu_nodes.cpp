@@ -1,12 +1,12 @@
 // Node numbers (their digits spell the way from the root) and what the
 // engine does with a row outside the step itself.
+#include "commands/notifications.h"
 #include "core/core_state.h"
 #include "core/functable.h"
 #include "core/pm.h"
 #include "menu/menu_engine.h"
 #include "menu/menu_state.h"
 #include "osd/osd.h"
-#include "pending.h"
 #include "sys/locks.h"
 #include "sys/print.h"
 

@@ -1,9 +1,9 @@
 #include "osd/osd_message.h"
 
 #include "core/pm.h"
+#include "menu/menu_engine.h"
 #include "osd/menu_kit.h"
 #include "osd/osd.h"
-#include "pending.h"
 #include "scaler/scaler.h"
 #include "sys/timers.h"
 #include "sys/timeutil.h"

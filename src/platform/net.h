@@ -44,4 +44,24 @@ bool queryInterface(const std::string& name, InterfaceInfo& out);
 // or not a loopback address.
 uint32_t serverBindAddress();
 
+// The port of the web and websocket server: the device's 7681; the simulated
+// board takes board.conf's ws_port so that parallel runs do not collide.
+int webServerPort();
+
+// Where the web page's relay test connects ("host:port"; "" = nowhere). The
+// device relays to an outside host; the simulated board only to board.conf's
+// proxy_host.
+std::string relayTarget();
+
+// What a factory network record holds that the board decides: the control
+// ports (the device's 5000 and 50000; the simulated board takes board.conf's
+// tcp_port and udp_port, seeded by "hx40-sim init --tcp --udp") and the
+// verbose word (board.conf's verbose, "hx40-sim init --verbose").
+struct FactoryControl {
+    uint16_t tcpPort = 5000;
+    uint16_t udpPort = 50000;
+    uint32_t verbose = 0;
+};
+FactoryControl factoryControl();
+
 }  // namespace board::net

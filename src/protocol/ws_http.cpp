@@ -1,7 +1,7 @@
 #include "protocol/ws_http.h"
 
 #include "platform/board.h"
-#include "platform/sim/board_conf.h"
+#include "platform/net.h"
 #include "sys/print.h"
 
 #include <algorithm>
@@ -267,7 +267,7 @@ void relayDone(lws* wsi, HttpRequest& req) {
 }
 
 int startRelay(lws* wsi, HttpRequest& req, const std::string& url) {
-    const std::string target = board::sim::conf().get("proxy_host");
+    const std::string target = board::net::relayTarget();
     const size_t colon = target.rfind(':');
     long port = colon == std::string::npos ? 80 : std::strtol(target.c_str() + colon + 1, nullptr, 10);
     req.relayHost = target.substr(0, colon);

@@ -4,7 +4,6 @@
 #include "core/weblock.h"
 #include "platform/board.h"
 #include "platform/net.h"
-#include "platform/sim/board_conf.h"
 #include "platform/sim/ctl.h"
 #include "protocol/ws_http.h"
 #include "sys/locks.h"
@@ -28,7 +27,6 @@ std::atomic<uint32_t> wsi_cnt{0};
 
 namespace {
 
-constexpr int kDefaultPort = 7681;
 // A client that does not read falls behind alone: past this much unsent
 // text it is dropped.
 constexpr size_t kClientBacklogLimit = 1024 * 1024;
@@ -91,11 +89,6 @@ thread_local bool tServiceThread = false;
 void cancelService() {
     std::lock_guard<std::mutex> lock(gContextMutex);
     if (context != nullptr) lws_cancel_service(context);
-}
-
-int boardPort() {
-    long port = board::sim::conf().getInt("ws_port", kDefaultPort);
-    return port >= 1 && port <= 65535 ? static_cast<int>(port) : kDefaultPort;
 }
 
 std::string bindAddress() {
@@ -291,7 +284,7 @@ void* lws_service_task(void*) {
     for (;;) {
         lws_context_creation_info info;
         std::memset(&info, 0, sizeof info);
-        info.port = boardPort();
+        info.port = board::net::webServerPort();
         info.iface = iface.c_str();
         info.protocols = kProtocols;
         info.extensions = kExtensions;

@@ -1,6 +1,6 @@
 #include "sys/frontpanel.h"
 
-#include "pending.h"
+#include "menu/menu_state.h"
 #include "platform/journal.h"
 #include "platform/panel.h"
 #include "sys/msgq.h"

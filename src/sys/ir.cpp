@@ -1,8 +1,8 @@
 // The infrared remote: "IRRC" polls the receiver and posts the key of each
 // code of the remote's table (../memfiles/ir_codes.csv: name,code,key).
+#include "menu/menu_state.h"
 #include "platform/journal.h"
 #include "platform/panel.h"
-#include "pending.h"
 #include "sys/frontpanel.h"
 #include "sys/msgq.h"
 #include "sys/print.h"

@@ -1,8 +1,11 @@
 // The thread table: one row per table thread, in the device's order.
+#include "commands/p7k_thread.h"
 #include "core/autoswitch.h"
 #include "core/main_task.h"
 #include "core/usrmsg.h"
+#include "menu/menu_engine.h"
 #include "pending.h"
+#include "protocol/ws_server.h"
 #include "sys/background.h"
 #include "sys/frontpanel.h"
 #include "sys/watchdog.h"

@@ -31,7 +31,7 @@ std::string exeDir() { return board::sim::installDir(); }
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: hx40-sim init ROOT [--tcp PORT] [--udp PORT] [--ws PORT]\n"
+                 "usage: hx40-sim init ROOT [--tcp PORT] [--udp PORT] [--ws PORT] [--verbose]\n"
                  "       hx40-sim run ROOT [--keys] [--once]\n"
                  "       hx40-sim ctl ROOT COMMAND...      (hx40-sim ctl ROOT help lists them)\n"
                  "       hx40-sim term ROOT ttyS0|ttyS2|ttyS3\n"
@@ -60,7 +60,7 @@ int cmdInit(const Args& a) {
             return true;
         };
         bool ok = (a[i] == "--tcp" && port(o.tcpPort)) || (a[i] == "--udp" && port(o.udpPort)) ||
-                  (a[i] == "--ws" && port(o.wsPort));
+                  (a[i] == "--ws" && port(o.wsPort)) || (a[i] == "--verbose" && (o.verbose = true));
         if (!ok) return usage();
     }
     std::string error;

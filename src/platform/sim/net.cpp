@@ -48,4 +48,24 @@ uint32_t serverBindAddress() {
     return *configured;
 }
 
+int webServerPort() {
+    constexpr int kDevicePort = 7681;
+    long port = sim::conf().getInt("ws_port", kDevicePort);
+    return port >= 1 && port <= 65535 ? static_cast<int>(port) : kDevicePort;
+}
+
+std::string relayTarget() { return sim::conf().get("proxy_host"); }
+
+FactoryControl factoryControl() {
+    FactoryControl f;
+    auto port = [](const char* key, uint16_t device) {
+        long v = sim::conf().getInt(key, device);
+        return (v >= 1024 && v <= 65535) ? static_cast<uint16_t>(v) : device;
+    };
+    f.tcpPort = port("tcp_port", f.tcpPort);
+    f.udpPort = port("udp_port", f.udpPort);
+    f.verbose = sim::conf().getInt("verbose", 0) != 0 ? 1 : 0;
+    return f;
+}
+
 }  // namespace board::net

@@ -59,6 +59,8 @@ std::string defaultConf(const InitOptions& o) {
            "tcp_port = " + std::to_string(o.tcpPort) + "\n"
            "udp_port = " + std::to_string(o.udpPort) + "\n"
            "ws_port = " + std::to_string(o.wsPort) + "\n"
+           "# verbose word of the factory network record: notifications to every control port\n"
+           "verbose = " + std::string(o.verbose ? "1" : "0") + "\n"
            "# target of the web page's relay test\n"
            "proxy_host = 127.0.0.1:9\n"
            "# the DHCP server's answer to udhcpc: dhcp_offer = <ip> <mask> [<gw>]; none, no lease\n"

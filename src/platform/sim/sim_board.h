@@ -18,6 +18,7 @@ struct InitOptions {
     int tcpPort = 5000;
     int udpPort = 50000;
     int wsPort = 7681;
+    bool verbose = false;  // the factory network record's verbose word
 };
 
 // Folder of the running executable (where hx40_app, hx40-sim and

@@ -97,19 +97,23 @@ TEST(NetworkRecord, ABlankRecordReadsAsTheBoardsFactoryValues) {
     TempBoard board;
     board::sim::mutableConf().set("tcp_port", "40001");
     board::sim::mutableConf().set("udp_port", "40002");
+    board::sim::mutableConf().set("verbose", "1");
     DefaultEepromEthParam r;
     ASSERT_TRUE(r.setIp("10.0.0.9"));
     ASSERT_EQ(r.eepromRead(), 0);  // the EEPROM is blank
     EXPECT_EQ(r.getIpStr(), "192.168.1.39");
     EXPECT_EQ(r.getTCPPort(), 40001);
     EXPECT_EQ(r.getUDPPort(), 40002);
+    EXPECT_EQ(r.GetVerboseMode(), 1u);
     EXPECT_EQ(r.setTCPPort(0), 1);  // 0 is the factory port
     EXPECT_EQ(r.getTCPPort(), 40001);
 
     // A seed the setters would refuse leaves the device's own ports.
     board::sim::mutableConf().set("tcp_port", "80");
     board::sim::mutableConf().set("udp_port", "x");
+    board::sim::mutableConf().set("verbose", "0");
     DefaultEepromEthParam device;
+    EXPECT_EQ(device.GetVerboseMode(), 0u);
     EXPECT_EQ(device.getTCPPort(), 5000);
     EXPECT_EQ(device.getUDPPort(), 50000);
 }

@@ -3,7 +3,6 @@
 #include "core/paramcmd.h"
 #include "core/pm.h"
 #include "core/core_state.h"
-#include "pending.h"
 #include "scaler/output_formats.h"
 #include "scaler/scaler.h"
 #include "support/temp_board.h"

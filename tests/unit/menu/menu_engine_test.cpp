@@ -10,7 +10,6 @@
 #include "menu/menu_engine.h"
 #include "menu/menu_state.h"
 #include "menu/root_page.h"
-#include "pending.h"
 #include "sys/locks.h"
 #include "sys/msgq.h"
 #include "sys/print.h"

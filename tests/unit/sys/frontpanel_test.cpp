@@ -1,4 +1,4 @@
-#include "pending.h"
+#include "menu/menu_state.h"
 #include "platform/sim/panel_sim.h"
 #include "support/temp_board.h"
 #include "sys/frontpanel.h"

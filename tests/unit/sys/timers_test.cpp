@@ -1,6 +1,5 @@
 #include "core/pm.h"
 #include "core/core_state.h"
-#include "pending.h"
 #include "support/temp_board.h"
 #include "sys/msgq.h"
 #include "sys/print.h"
