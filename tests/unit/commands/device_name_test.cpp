@@ -2,7 +2,6 @@
 // older engine's replies framed once, the name in the EEPROM, and the host
 // name written only on the board and only for a name the engine stored.
 #include "commands/command_table.h"
-#include "commands/p7k_engine.h"
 #include "core/functable.h"
 #include "protocol/parser.h"
 #include "support/temp_board.h"
@@ -32,7 +31,6 @@ protected:
         store(0x7E8A, std::string("lobby\0\0\0\0\0\0\0\0\0\0\0", 16));
     }
     ~NameWords() override {
-        gBlock_p7k = 0;
         char now[256] = {};
         ::gethostname(now, sizeof now - 1);
         EXPECT_STREQ(now, host_);  // the machine's own name never changes
@@ -111,17 +109,11 @@ TEST_F(NameWords, NameStoresValidNamesAndOnlyThoseBecomeTheHostName) {
     }
 }
 
-TEST_F(NameWords, NameResetAndTheUpgradeBlock) {
+TEST_F(NameWords, NameResetNamesTheDeviceAfterModelAndSerial) {
     store(0x7E81, std::string("HX40\0\0\0\0\0", 9));
     const uint64_t serial = 20240123456ULL;
     store(0x7E9A, std::string(reinterpret_cast<const char*>(&serial), 8));
     EXPECT_EQ(line("#NAME-RST"), "~01@NAME-RST  OK\r\n");
     EXPECT_EQ(line("#NAME?"), "~01@NAME HX40-3456\r\n");
-
-    gBlock_p7k = 1;
-    EXPECT_EQ(line("#NAME?"), "~01@NAME? ERR 004\r\n");
-    EXPECT_EQ(line("#NAME other"), "");
-    EXPECT_EQ(everyone_, "~01@NAME ERR 004\r\nws0:~01@NAME ERR 004\r\n");
-    EXPECT_FALSE(board_.exists("sim/hostname"));
     EXPECT_EQ(storedName(), std::string("HX40-3456\0\0\0\0\0\0\0", 16));
 }
