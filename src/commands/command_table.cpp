@@ -42,14 +42,6 @@ ActionReturnType notBuilt(const std::string& word, std::string& reply) {
     return 0;
 }
 
-ActionReturnType DefaultCommandSpec::OnAction(Session*, const std::list<ParameterValue>& params, std::string& reply,
-                                              std::string&) const {
-    std::string word = params.empty() ? std::string() : std::string(params.front().text);
-    ActionReturnType rc = notBuilt(word, reply);
-    reply = "~01@" + reply + "\r\n";
-    return rc;
-}
-
 namespace {
 
 using enum RowKind;

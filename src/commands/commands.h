@@ -46,7 +46,6 @@ class SetWebSecurCommand final : public NotBuilt<Protocol7700::SetWebSecurComman
 class GetWebUserCommand final : public NotBuilt<Protocol7700::GetWebUserCommandSpec> { using NotBuilt::NotBuilt; };
 class GetWebPasswCommand final : public NotBuilt<Protocol7700::GetWebPasswCommandSpec> { using NotBuilt::NotBuilt; };
 class SetWebPasswCommand final : public NotBuilt<Protocol7700::SetWebPasswCommandSpec> { using NotBuilt::NotBuilt; };
-class GetNameCommand final : public NotBuilt<Protocol7700::GetNameCommandSpec> { using NotBuilt::NotBuilt; };
 class GetEthernetPortCommand final : public NotBuilt<Protocol7700::GetEthernetPortCommandSpec> { using NotBuilt::NotBuilt; };
 class GetNetGatewayCommand final : public NotBuilt<Protocol7700::GetNetGatewayCommandSpec> { using NotBuilt::NotBuilt; };
 class GetDHCPCommand final : public NotBuilt<Protocol7700::GetDHCPCommandSpec> { using NotBuilt::NotBuilt; };
@@ -69,7 +68,6 @@ class ModeCommand final : public NotBuilt<Protocol7700::ModeCommandSpec> { using
 class IdentCommand final : public NotBuilt<Protocol7700::IdentCommandSpec> { using NotBuilt::NotBuilt; };
 class BinCommand final : public NotBuilt<Protocol7700::BinCommandSpec> { using NotBuilt::NotBuilt; };
 class DBinCommand final : public NotBuilt<Protocol7700::DBinCommandSpec> { using NotBuilt::NotBuilt; };
-class SetNameCommand final : public NotBuilt<Protocol7700::SetNameCommandSpec> { using NotBuilt::NotBuilt; };
 class SetEthernetPortCommand final : public NotBuilt<Protocol7700::SetEthernetPortCommandSpec> { using NotBuilt::NotBuilt; };
 class SetNetGatewayCommand final : public NotBuilt<Protocol7700::SetNetGatewayCommandSpec> { using NotBuilt::NotBuilt; };
 class SetNetMacCommand final : public NotBuilt<Protocol7700::TableCommandSpec> { using NotBuilt::NotBuilt; };
@@ -83,12 +81,30 @@ class SetP7KBCommand final : public NotBuilt<Protocol7700::SetP7KBCommandSpec> {
 class GetP7KBCommand final : public NotBuilt<Protocol7700::GetP7KBCommandSpec> { using NotBuilt::NotBuilt; };
 // clang-format on
 
-// The default command: every word no command claims goes to the older
-// engine. The engine is not built yet, so the word is answered "not built"
-// (framed here: the parser sends the default command's reply unchanged).
-class DefaultCommandSpec final : public Protocol7700::TableCommandSpec, public NotBuiltBody {
+// ---- the older engine's words -----------------------------------------------
+// The default command: every word no command claims runs through the older
+// engine as "#" + word + " " + raw text; its complete reply ("~01@" and line
+// end included) goes back unchanged.
+class DefaultCommandSpec final : public Protocol7700::TableCommandSpec {
 public:
     using TableCommandSpec::TableCommandSpec;
+    ActionReturnType OnAction(Session*, const std::list<ParameterValue>& params, std::string& reply,
+                              std::string& interface) const override;
+};
+
+// NAME?: the older engine's answer, framed once by the parser.
+class GetNameCommand final : public Protocol7700::GetNameCommandSpec {
+public:
+    using GetNameCommandSpec::GetNameCommandSpec;
+    ActionReturnType OnAction(Session*, const std::list<ParameterValue>& params, std::string& reply,
+                              std::string& interface) const override;
+};
+
+// NAME <name>: stored by the older engine; the host name follows only a
+// name the engine accepted, so the two never disagree.
+class SetNameCommand final : public Protocol7700::SetNameCommandSpec {
+public:
+    using SetNameCommandSpec::SetNameCommandSpec;
     ActionReturnType OnAction(Session*, const std::list<ParameterValue>& params, std::string& reply,
                               std::string& interface) const override;
 };

@@ -3,6 +3,7 @@
 #include "commands/command_table.h"
 #include "commands/network_param.h"
 #include "commands/notifications.h"
+#include "commands/p7k_engine.h"
 #include "commands/settings_files.h"
 #include "platform/board.h"
 #include "protocol/log_channel.h"
@@ -76,6 +77,7 @@ int InitP7k() {
     });
     registry.SetParser(parser);
     registry.SetRemoveHook(forgetListener);
+    p7kEngineRegisterSimCtl();
 
     DefaultEepromEthParam network;
     network.eepromRead();

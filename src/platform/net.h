@@ -64,4 +64,10 @@ struct FactoryControl {
 };
 FactoryControl factoryControl();
 
+// Sets the system's host name (sethostname on the device). The simulated
+// board never renames the machine: it writes the name and a line end to
+// <root>/sim/hostname. 0, or an errno value (EINVAL for an empty name or one
+// longer than the system allows).
+int setHostName(const std::string& name);
+
 }  // namespace board::net

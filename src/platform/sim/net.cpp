@@ -1,10 +1,14 @@
 #include "platform/net.h"
 
 #include "platform/board.h"
+#include "platform/journal.h"
 #include "platform/sim/board_conf.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <fstream>
 
 namespace board::net {
 namespace {
@@ -66,6 +70,17 @@ FactoryControl factoryControl() {
     f.udpPort = port("udp_port", f.udpPort);
     f.verbose = sim::conf().getInt("verbose", 0) != 0 ? 1 : 0;
     return f;
+}
+
+int setHostName(const std::string& name) {
+    // The kernel's own limit, so that the board refuses what the device would.
+    if (name.empty() || name.size() > HOST_NAME_MAX || name.find('\0') != std::string::npos) return EINVAL;
+    std::ofstream out(board::root() + "/sim/hostname", std::ios::trunc);
+    out << name << '\n';
+    out.flush();
+    if (!out) return EIO;
+    board::journal("sethostname", "%s", name.c_str());
+    return 0;
 }
 
 }  // namespace board::net

@@ -117,13 +117,6 @@ TEST_F(CommandTableTest, BodiesNotBuiltNeverEchoTheirParameters) {
     EXPECT_EQ(journal.find("secret"), std::string::npos) << journal;
 }
 
-TEST_F(CommandTableTest, HelpOnlyWordsReachTheDefaultCommand) {
-    // The older engine is not built: the default command answers for it.
-    EXPECT_EQ(line("#MODEL?"), "~01@MODEL? not built\r\n");
-    EXPECT_EQ(line("#y 1,31"), "~01@y not built\r\n");
-    EXPECT_EQ(line("#FACTORY|XYZ secret"), "~01@FACTORY not built\r\n~01@XYZ not built\r\n");
-}
-
 TEST(CommandTable, HelpOnlyClassesKeepTheirOwnBodies) {
     TempBoard board;
     int helpOnly = 0;
@@ -150,13 +143,13 @@ TEST(CommandTable, BodiesThatRemainToBeBuilt) {
     TempBoard board;
     const std::vector<std::string> remaining = {
         "BUILD-DATE?", "PROT-VER?",  "VERSION?",   "DIR",          "WEB-SECUR?",      "WEB-SECUR",
-        "WEB-USER?",   "WEB-PASSW?", "WEB-PASSW",  "NAME?",        "ETH-PORT?",       "NET-GATE?",
+        "WEB-USER?",   "WEB-PASSW?", "WEB-PASSW",  "ETH-PORT?",    "NET-GATE?",
         "NET-DHCP?",   "TYPE?",      "LOCK-FP",    "LOCK-FP?",     "LABELS?",         "LABELS",
         "COLOR-SPACE-IN?", "HDCP-IN?", "MODELINE?", "COLOR-DEPTH?", "EDID-IN-RESOLUTION?", "EDID-IN-AUDIO-CH?",
         "VOLUME-IN?",  "TIME-SRV?",  "TBAR",       "SPEED",        "MODE-CMD",        "IDENTIFY-SLV",
-        "BIN",         "DBIN",       "NAME",       "ETH-PORT",     "NET-GATE",        "FCT-MAC",
+        "BIN",         "DBIN",       "ETH-PORT",   "NET-GATE",     "FCT-MAC",
         "TBAR-INFO?",  "NET-IP",     "ECHO",       "NET-MASK",     "NET-DHCP",        "TIME-SRV",
-        "P7KB",        "P7KB?",      "*",
+        "P7KB",        "P7KB?",
     };
     std::vector<std::string> found;
     int commands = 0;
