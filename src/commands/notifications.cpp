@@ -4,6 +4,7 @@
 #include "core/core_state.h"
 #include "platform/journal.h"
 #include "protocol/listeners.h"
+#include "protocol/parser.h"
 #include "protocol/ws_server.h"
 #include "sys/msgq.h"
 #include "sys/print.h"
@@ -80,15 +81,23 @@ void toWeb(const std::string& text, uint32_t websocketId) {
     if (send_message_q(E_EXMSG_TYPE_WS_SRV_TO_CLI, &record) == 0) invoke_lws_callback_writeable_event();
 }
 
+// A reply captured for a web client's own line reaches web clients through
+// the parser's answer; a copy as well would give them every reply twice.
+bool capturedForWebClient(bool captured) {
+    return captured && workaround_namespace::interface_name == "websocket";
+}
+
 void allPorts(const std::string& text) {
-    if (!NorvaCommands::returnp7kcommand(text) && !anyChannelInitialising()) NorvaCommands::PostMessage(0, text, true);
-    toWeb(text, 0);
+    const bool captured = NorvaCommands::returnp7kcommand(text);
+    if (!captured && !anyChannelInitialising()) NorvaCommands::PostMessage(0, text, true);
+    if (!capturedForWebClient(captured)) toWeb(text, 0);
 }
 
 void specificPort(COMM_TYPE port, const std::string& text) {
     if (port == COMM_CONTROL_PORTS) {
-        if (!NorvaCommands::returnp7kcommand(text)) NorvaCommands::PostMessage(0, text, false);
-        toWeb(text, ws_msg_cli_to_srv_id());
+        const bool captured = NorvaCommands::returnp7kcommand(text);
+        if (!captured) NorvaCommands::PostMessage(0, text, false);
+        if (!capturedForWebClient(captured)) toWeb(text, ws_msg_cli_to_srv_id());
     } else if (port == COMM_WEBSOCKET) {
         toWeb(text, ws_msg_cli_to_srv_id());
     }
