@@ -1,9 +1,9 @@
 #include "menu/pages_misc.h"
 
+#include "core/audio.h"
 #include "core/osd_timer.h"
 #include "core/pm.h"
 #include "core/switching.h"
-#include "core/audio.h"
 #include "menu/menu_lists.h"
 #include "osd/formated_osd_list.h"
 #include "osd/menu_kit.h"
@@ -61,12 +61,6 @@ const std::array kNodes = std::to_array<MiscNode>({
 
 void osd_funcMisc(int row) {
     if (const MiscView* v = misc_view_of(kNodes, row)) misc_screen(row, *v);
-}
-
-template <class F>
-auto underPm(F f) {
-    MutexLock lock(PM_mutex);
-    return f();
 }
 
 // Keying needs two windows on screen: overlay mode, and a layout that is

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "core/functable.h"
+#include "sys/locks.h"
 
 #include <array>
 #include <cstddef>
@@ -74,6 +75,13 @@ std::array<FuncRow, N> misc_rows(const std::array<MiscNode, N>& nodes) {
 constexpr FuncRow miscRow(uint32_t node, uint32_t type, void* value, int32_t min, int32_t max, int32_t step,
                           int32_t fast, uint32_t mode, void (*action)(int), void (*screen)(int), uint8_t enable = 1) {
     return FuncRow{node, action, mode, screen, type, value, fnI(max), fnI(min), fnI(step), fnI(fast), enable, 0, {0, 0}};
+}
+
+// f() with PM_mutex held: the pages read and write PM values through it.
+template <class F>
+auto underPm(F f) {
+    MutexLock lock(PM_mutex);
+    return f();
 }
 
 // Screens with more than the common form.

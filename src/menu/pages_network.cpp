@@ -27,20 +27,13 @@ uint8_t networkDHCPMode = 0;
 namespace {
 
 constexpr int kConnections = 8;
-constexpr int kNone = 6;      // a connection's end, or every destination of a user port
-constexpr int kUserOff = 7;   // a user port's destination: off
-constexpr int kChoices = 7;   // a connection's destinations: ports 0..5 and none
+constexpr int kNone = 6;  // a connection's end, or every destination of a user port (7 is off)
+constexpr int kChoices = 7;  // a connection's destinations: ports 0..5 and none
 constexpr int kMessageLine = 10, kMessageLines = 20;
 constexpr int kUsedByX = 330, kUsedByY = 120, kUsedByColour = 249;
 
 int nodeOf(int row) { return static_cast<int>(funcDataTbl[row].node); }
 int connectionOf(int node) { return node / 10 % 10; }  // 1..8 for 553n, 553n1, 553n2
-
-template <class F>
-auto underPm(F f) {
-    MutexLock lock(PM_mutex);
-    return f();
-}
 
 void osd_funcNetwork(int row);
 void osd_funcSerialParam(int row);
