@@ -137,8 +137,9 @@ int getRow(int node, int row, float* f, int32_t* i, const char** text) {
             }
         return YERR_NO_VALUE;
     }
+    // Rows of call mode 8 hold a value their action measures for the get.
+    if (r.type == FT_TEXT || r.callMode == 8) runFuncInd(row);
     if (r.type == FT_TEXT) {
-        runFuncInd(row);
         *text = static_cast<const char*>(r.value);
         return YST_TEXT;
     }
