@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -188,8 +189,12 @@ int flashcp(const Args& a) {
         std::fprintf(stderr, "flashcp: %s is too small for %s\n", files[1].c_str(), files[0].c_str());
         return 1;
     }
+    // As on flash: the erase blocks the image covers are erased first.
+    const size_t block = static_cast<size_t>(std::max(1L, gConf.getInt("flash_erase_block", 65536)));
+    const size_t erased = std::min<size_t>(size, (data.size() + block - 1) / block * block);
+    const std::string image = data + std::string(erased - data.size(), '\xff');
     std::fstream out(files[1], std::ios::binary | std::ios::in | std::ios::out);
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    out.write(image.data(), static_cast<std::streamsize>(image.size()));
     bool verbose = a.size() > 1 && a[1] == "-v";
     if (verbose)
         std::printf("Erasing blocks: done\nWriting data: %zuk/%zuk (100%%)\nVerifying data: %zuk/%zuk (100%%)\n",
@@ -197,13 +202,91 @@ int flashcp(const Args& a) {
     return out ? 0 : 1;
 }
 
+// A dd operand count: a number with an optional k or M.
+bool ddNumber(const std::string& text, unsigned long long& out) {
+    char* end = nullptr;
+    out = std::strtoull(text.c_str(), &end, 10);
+    if (end == text.c_str()) return false;
+    std::string suffix = end;
+    if (suffix == "k" || suffix == "K") out *= 1024;
+    else if (suffix == "M") out *= 1024 * 1024;
+    else if (!suffix.empty()) return false;
+    return true;
+}
+
+// dd onto a flash partition (a file of <root>/dev): like a block device the
+// file is never truncated and never grows; writing past its end fails.
+int ddDevice(const std::string& in, const std::string& out, const std::map<std::string, unsigned long long>& n) {
+    auto get = [&](const char* key, unsigned long long fallback) {
+        auto it = n.find(key);
+        return it == n.end() ? fallback : it->second;
+    };
+    const unsigned long long bs = get("bs", 512), skip = get("skip", 0), seek = get("seek", 0);
+    std::error_code ec;
+    const unsigned long long size = fs::file_size(out, ec);
+    if (ec) {
+        std::fprintf(stderr, "dd: can't open '%s': No such device\n", out.c_str());
+        return 1;
+    }
+    const unsigned long long start = seek * bs;
+    const unsigned long long room = start < size ? size - start : 0;
+    // Read at most one byte more than fits, so that an overlong input shows.
+    unsigned long long want = std::min(get("count", ~0ULL / 2) * bs, room + 1);
+    int ifd = in.empty() ? 0 : ::open(in.c_str(), O_RDONLY | O_CLOEXEC);
+    if (ifd < 0) {
+        std::fprintf(stderr, "dd: can't open '%s': %s\n", in.c_str(), std::strerror(errno));
+        return 1;
+    }
+    std::string data;
+    if (skip && ::lseek(ifd, static_cast<off_t>(skip * bs), SEEK_SET) < 0) {
+        for (unsigned long long left = skip * bs; left > 0;) {
+            char buf[4096];
+            ssize_t r = ::read(ifd, buf, std::min<unsigned long long>(left, sizeof buf));
+            if (r <= 0) break;
+            left -= static_cast<unsigned long long>(r);
+        }
+    }
+    while (data.size() < want) {
+        char buf[65536];
+        ssize_t r = ::read(ifd, buf, std::min<unsigned long long>(want - data.size(), sizeof buf));
+        if (r <= 0) break;
+        data.append(buf, static_cast<size_t>(r));
+    }
+    if (ifd != 0) ::close(ifd);
+    const size_t fits = static_cast<size_t>(std::min<unsigned long long>(data.size(), room));
+    std::fstream dev(out, std::ios::binary | std::ios::in | std::ios::out);
+    dev.seekp(static_cast<std::streamoff>(start));
+    dev.write(data.data(), static_cast<std::streamsize>(fits));
+    const unsigned long long records = (fits + bs - 1) / bs;
+    std::fprintf(stderr, "%llu+0 records in\n%llu+0 records out\n", records, records);
+    if (!dev) return 1;
+    if (fits < data.size()) {
+        std::fprintf(stderr, "dd: error writing '%s': No space left on device\n", out.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 int dd(const Args& a) {
+    std::string in, out;
+    std::map<std::string, unsigned long long> numbers;
+    bool plain = true;  // only operands the flash model knows
     for (size_t i = 1; i < a.size(); ++i) {
         size_t eq = a[i].find('=');
-        if (eq == std::string::npos) continue;
+        if (eq == std::string::npos) {
+            plain = false;
+            continue;
+        }
         std::string key = a[i].substr(0, eq), value = a[i].substr(eq + 1), f;
         if ((key == "if" || key == "of") && !boardFile(value, f)) return 1;
+        if (key == "if") in = f;
+        else if (key == "of") out = f;
+        else if (key == "bs" || key == "skip" || key == "seek" || key == "count") plain = plain && ddNumber(value, numbers[key]);
+        else plain = false;
     }
+    auto bs = numbers.find("bs");
+    bool device = !out.empty() && out.rfind(gRoot + "/dev/", 0) == 0;
+    if (plain && device && (bs == numbers.end() || bs->second != 0)) return ddDevice(in, out, numbers);
     return execReal("/bin/dd", a);
 }
 
