@@ -105,7 +105,8 @@ FileVerInfo GetFileVerInfo(const std::string& path, const std::string& name) {
     ListLine l;
     for (std::string line; std::getline(in, line);) {
         if (!parseLine(line, l)) continue;
-        const bool group = (l.name == S_fpga || l.name == S_memfile || l.name == S_cramfs) && contains(name, l.name.c_str());
+        const bool group =
+            (l.name == S_fpga || l.name == S_memfile || l.name == S_cramfs) && contains(name, l.name.c_str());
         if (l.name == name || group) return FileVerInfo(l.md5, l.version);
     }
     return FileVerInfo();

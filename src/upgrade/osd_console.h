@@ -115,14 +115,24 @@ private:
 // of 280 x 1 in colour 248, then endl), clip and endclip (shorten the text
 // between them to leave room for " - " and a version).
 namespace console {
-Osd& normal(Osd& o);
-Osd& black(Osd& o);
-Osd& grey(Osd& o);
-Osd& blue(Osd& o);
-Osd& red(Osd& o);
-Osd& center(Osd& o);
-Osd& endl(Osd& o);
-Osd& separator(Osd& o);
-Osd& clip(Osd& o);
-Osd& endclip(Osd& o);
+template <int Colour>
+Osd& colour(Osd& o) {
+    o.SetColour(Colour);
+    return o;
+}
+template <void (Osd::*Step)()>
+Osd& step(Osd& o) {
+    (o.*Step)();
+    return o;
+}
+inline constexpr Osd::Manipulator normal = colour<0>;
+inline constexpr Osd::Manipulator black = colour<0>;
+inline constexpr Osd::Manipulator grey = colour<247>;
+inline constexpr Osd::Manipulator blue = colour<252>;
+inline constexpr Osd::Manipulator red = colour<199>;
+inline constexpr Osd::Manipulator center = step<&Osd::SetCentred>;
+inline constexpr Osd::Manipulator endl = step<&Osd::EndLine>;
+inline constexpr Osd::Manipulator separator = step<&Osd::InsertSeparator>;
+inline constexpr Osd::Manipulator clip = step<&Osd::StartClip>;
+inline constexpr Osd::Manipulator endclip = step<&Osd::EndClip>;
 }  // namespace console

@@ -447,6 +447,7 @@ ActionPtr MakePackageAction(const std::string& name, const std::string& fullPath
 
 ActionPtr MakeRollbackAction(const std::string& name, const std::string& appFolder) {
     for (const RollbackKind& kind : kRollbackKinds)
-        if (matches(kind.match, name, kind.text)) return kind.make(appFolder + (kind.inBin ? board::deviceText("/bin/") : "/") + name);
+        if (matches(kind.match, name, kind.text))
+            return kind.make(appFolder + (kind.inBin ? board::deviceText("/bin/") : "/") + name);
     return std::make_shared<NoAction>("");
 }

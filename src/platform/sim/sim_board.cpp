@@ -10,6 +10,7 @@
 #include "platform/sim/panel_sim.h"
 #include "platform/sim/scaler_chip.h"
 #include "platform/sim/serial.h"
+#include "platform/sim/usb_key.h"
 #include "platform/sim/video_sim.h"
 
 #include <atomic>
@@ -72,7 +73,8 @@ constexpr FlashPartition kFlash[] = {
 // the kernel's size in the bootloader partition.
 std::string flashContent(int number, size_t bytes) {
     std::string data(bytes, '\xff');
-    if (number == 0) data.replace(0, 32, std::string("\x45\x3d\xcd\x28", 4) + std::string(12, '\0') + "Compressed ROMFS");
+    if (number == 0)
+        data.replace(0, 32, std::string("\x45\x3d\xcd\x28", 4) + std::string(12, '\0') + "Compressed ROMFS");
     if (number == 2) data.replace(65536, 4, std::string("\x00\x00\x20\x00", 4));
     return data;
 }
@@ -214,6 +216,7 @@ bool start(std::string* error) {
     panel::registerControl();
     registerHwControl();
     video::registerControl();
+    registerUsbControl();
     if (!ctl::start(root + "/run/simctl.sock", error)) return false;
     std::ofstream(root + "/run/app.pid") << ::getpid() << '\n';
     gStarted = true;

@@ -15,14 +15,6 @@ constexpr size_t kPartition = 128 * 1024;
 const std::string kErased(kPartition, '\xff');
 const std::string kKernelSize("\x00\x00\x20\x00", 4);  // what the new board's bootloader partition holds
 
-const char* const kFstabMtd4Main =
-    "proc\t\t/proc\t\tproc\tdefaults\t0\t0\n"
-    "sysfs\t\t/sys\t\tsysfs\tdefaults\t0\t0\n"
-    "tmpfs\t\t/dev/shm\ttmpfs\tdefaults\t0\t0\n"
-    "none\t\t/proc/bus/usb\tusbfs\tdefaults\t0\t0\n"
-    "/dev/mtdblock6\t/root/persist\tjffs2\tdefaults\t0\t0\n"
-    "/dev/mtdblock4\t/root/app\tjffs2\tdefaults\t0\t0\n"
-    "/dev/mtdblock5\t/root/app.bk\tjffs2\tdefaults\t0\t0\n";
 const char* const kFstabMtd5Main =
     "proc\t\t/proc\t\tproc\tdefaults\t0\t0\n"
     "sysfs\t\t/sys\t\tsysfs\tdefaults\t0\t0\n"
@@ -237,7 +229,8 @@ TEST_F(Actions, TheApplicationImageGoesToTheSparePartitionWhichBecomesMain) {
         const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ(err, c.fstab.empty() ? "Unable to open /root/persist/fstab file\n" : "") << c.what;
         const std::string spare = std::to_string(c.spare);
-        EXPECT_EQ(tools(), "flash_eraseall -j /dev/mtd" + spare + "\nflashcp -v /mnt/usb/Selka/jffs2 /dev/mtd" + spare + "\n")
+        EXPECT_EQ(tools(),
+                  "flash_eraseall -j /dev/mtd" + spare + "\nflashcp -v /mnt/usb/Selka/jffs2 /dev/mtd" + spare + "\n")
             << c.what;
         EXPECT_EQ(read("dev/mtd" + spare), image + std::string(kPartition - image.size(), '\xff')) << c.what;
         EXPECT_EQ(read("dev/mtd" + std::to_string(9 - c.spare)), kErased) << c.what;

@@ -61,10 +61,11 @@ TEST_F(Md5Files, AFileMatchesOnlyItsDigestInLowerCase) {
         {"/tmp/missing", "d41d8cd98f00b204e9800998ecf8427e", 0},
         {"/tmp/fox", "", 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(MD5Validator(c.path, c.expected).validate(), c.result) << c.path << " " << c.expected;
+    for (const Case& c : cases)
+        EXPECT_EQ(MD5Validator(c.path, c.expected).validate(), c.result) << c.path << " " << c.expected;
     write("root/app/memfiles/parts.csv", "1,0,0,8,8\n");
-    EXPECT_EQ(CheckCopiedChecksum(md5sumOf(board_->file("root/app/memfiles/parts.csv")), "/mnt/usb/Selka//memfiles/parts.csv",
-                                  "/root/app//memfiles"),
+    EXPECT_EQ(CheckCopiedChecksum(md5sumOf(board_->file("root/app/memfiles/parts.csv")),
+                                  "/mnt/usb/Selka//memfiles/parts.csv", "/root/app//memfiles"),
               1);
     EXPECT_EQ(CheckCopiedChecksum("d41d8cd98f00b204e9800998ecf8427e", "/mnt/usb/Selka//memfiles/parts.csv",
                                   "/root/app//memfiles"),

@@ -51,19 +51,6 @@ TEST_F(Console, ALineIsRedrawnWholeInTheColourOfItsLastAppend) {
     EXPECT_EQ(o.CursorLine(), 18);
 }
 
-TEST_F(Console, TheColoursOfTheManipulators) {
-    struct Case {
-        Osd::Manipulator m;
-        int colour;
-    } cases[] = {{grey, 247}, {normal, 0}, {blue, 252}, {black, 0}, {red, 199}};
-    Osd o;
-    EXPECT_EQ(o.Colour(), 0);
-    for (const Case& c : cases) {
-        o << c.m;
-        EXPECT_EQ(o.Colour(), c.colour);
-    }
-}
-
 TEST_F(Console, ALineOfThreeHundredPixelsFitsAndOneMoreIsCut) {
     Osd o;
     o.Refresh();

@@ -31,6 +31,16 @@ inline std::string md5sumOf(const std::string& hostPath) {
     return std::string(buf, n);
 }
 
+// fstab with mtd4 main, as a new board has it.
+inline constexpr const char* kFstabMtd4Main =
+    "proc\t\t/proc\t\tproc\tdefaults\t0\t0\n"
+    "sysfs\t\t/sys\t\tsysfs\tdefaults\t0\t0\n"
+    "tmpfs\t\t/dev/shm\ttmpfs\tdefaults\t0\t0\n"
+    "none\t\t/proc/bus/usb\tusbfs\tdefaults\t0\t0\n"
+    "/dev/mtdblock6\t/root/persist\tjffs2\tdefaults\t0\t0\n"
+    "/dev/mtdblock4\t/root/app\tjffs2\tdefaults\t0\t0\n"
+    "/dev/mtdblock5\t/root/app.bk\tjffs2\tdefaults\t0\t0\n";
+
 class UpgradeTest : public ::testing::Test {
 protected:
     void SetUp() override { board_ = std::make_unique<TempBoard>(); }

@@ -143,20 +143,5 @@ TEST_F(VersionList, TheNewBoardListsItsInstalledItemsWithTheirTrueDigests) {
     }
 }
 
-TEST(VersionKinds, TheKindTableAndItsOrder) {
-    EXPECT_EQ(static_cast<const std::vector<std::string>&>(FirmwareTypeList),
-              (std::vector<std::string>{"selka", "jffs2", "rbf", "memfiles", "web", "bootloader", "zImage", "cramfs"}));
-    EXPECT_TRUE(FirmwareTypeList.find("zImage"));
-    EXPECT_FALSE(FirmwareTypeList.find("zimage"));
-    EXPECT_EQ(FirmwareDescList, (FirmwareDesc{{"zImage", "Kernel"},
-                                              {"jffs2", "jffs2"},
-                                              {"bootloader", "Bootloader"},
-                                              {"cramfs", "OS image"},
-                                              {"selka", "Application"},
-                                              {"rbf", "FPGA"},
-                                              {"memfiles", "Memory File"},
-                                              {"web", "Web Page"}}));
-}
-
 }  // namespace
 }  // namespace hx40test

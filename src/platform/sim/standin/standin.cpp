@@ -5,6 +5,7 @@
 #include "platform/board.h"
 #include "platform/exec.h"
 #include "platform/sim/board_conf.h"
+#include "platform/sim/usb_key.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -231,7 +232,7 @@ int ddDevice(const std::string& in, const std::string& out, const std::map<std::
     const unsigned long long start = seek * bs;
     const unsigned long long room = start < size ? size - start : 0;
     // Read at most one byte more than fits, so that an overlong input shows.
-    unsigned long long want = std::min(get("count", ~0ULL / 2) * bs, room + 1);
+    unsigned long long want = n.count("count") ? std::min(get("count", 0) * bs, room + 1) : room + 1;
     int ifd = in.empty() ? 0 : ::open(in.c_str(), O_RDONLY | O_CLOEXEC);
     if (ifd < 0) {
         std::fprintf(stderr, "dd: can't open '%s': %s\n", in.c_str(), std::strerror(errno));
@@ -281,8 +282,10 @@ int dd(const Args& a) {
         if ((key == "if" || key == "of") && !boardFile(value, f)) return 1;
         if (key == "if") in = f;
         else if (key == "of") out = f;
-        else if (key == "bs" || key == "skip" || key == "seek" || key == "count") plain = plain && ddNumber(value, numbers[key]);
-        else plain = false;
+        else if (key == "bs" || key == "skip" || key == "seek" || key == "count")
+            plain = plain && ddNumber(value, numbers[key]);
+        else
+            plain = false;
     }
     auto bs = numbers.find("bs");
     bool device = !out.empty() && out.rfind(gRoot + "/dev/", 0) == 0;
@@ -292,8 +295,10 @@ int dd(const Args& a) {
 
 int mountTool(const Args& a) {
     std::vector<std::string> words;
+    std::string type = "vfat";
     for (size_t i = 1; i < a.size(); ++i) {
         if (a[i] == "-t" || a[i] == "-o") {
+            if (a[i] == "-t" && i + 1 < a.size()) type = a[i + 1];
             ++i;
             continue;
         }
@@ -306,16 +311,12 @@ int mountTool(const Args& a) {
     std::string dev, dir;
     if (!boardFile(words[0], dev) || !boardFile(words[1], dir)) return 1;
     // A USB key: <root>/dev/sdXN names a folder of <root>/sim/usb/.
-    fs::path key = fs::path(gRoot) / "sim/usb" / fs::path(dev).filename();
-    if (!fs::exists(dev) || !fs::is_directory(key)) {
-        std::fprintf(stderr, "mount: mounting %s on %s failed: No such device\n", words[0].c_str(), words[1].c_str());
+    int rc = board::sim::mountKey(gRoot, dev, dir, type, "rw,relatime");
+    if (rc != 0) {
+        std::fprintf(stderr, "mount: mounting %s on %s failed: %s\n", words[0].c_str(), words[1].c_str(),
+                     std::strerror(rc));
         return 255;
     }
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    fs::copy(key, dir, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
-    if (ec) return 255;
-    appendLine("../proc/mounts", dev + " " + dir + " vfat rw,relatime 0 0");
     return 0;
 }
 
@@ -325,27 +326,7 @@ int umountTool(const Args& a) {
         std::string f;
         if (a[i][0] != '-' && boardFile(a[i], f)) targets.push_back(f);
     }
-    std::string mountsFile = gRoot + "/proc/mounts";
-    std::ifstream in(mountsFile);
-    std::string line, kept;
-    bool found = false;
-    while (std::getline(in, line)) {
-        std::istringstream ls(line);
-        std::string dev, dir;
-        ls >> dev >> dir;
-        bool match = false;
-        for (const auto& t : targets) match |= (t == dev || t == dir);
-        if (match) {
-            found = true;
-            std::error_code ec;
-            for (const auto& e : fs::directory_iterator(dir, ec)) fs::remove_all(e.path(), ec);
-        } else {
-            kept += line + "\n";
-        }
-    }
-    in.close();
-    std::ofstream(mountsFile, std::ios::trunc) << kept;
-    if (!found) {
+    if (!board::sim::unmountKeys(gRoot, targets)) {
         std::fprintf(stderr, "umount: can't unmount: Invalid argument\n");
         return 1;
     }
@@ -683,7 +664,8 @@ int setChar(const std::string& set, size_t& i) {
             return static_cast<unsigned char>(e[1]);
         }
     int value = 0, digits = 0;
-    for (; digits < 3 && i < set.size() && set[i] >= '0' && set[i] <= '7'; ++digits) value = value * 8 + (set[i++] - '0');
+    for (; digits < 3 && i < set.size() && set[i] >= '0' && set[i] <= '7'; ++digits)
+        value = value * 8 + (set[i++] - '0');
     return digits ? (value & 0xFF) : static_cast<unsigned char>(set[i++]);
 }
 
