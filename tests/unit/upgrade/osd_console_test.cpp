@@ -133,6 +133,23 @@ TEST_F(Console, RulesClearsAndTheSubtitle) {
     EXPECT_EQ(shown().size(), 2u);
 }
 
+TEST_F(Console, AListScreenOfTheUpgradeLineByLine) {
+    Osd o;
+    o.clrscr();
+    o.Refresh();
+    o << endl << separator << endl << "Found: " << endl;
+    for (const char* name : {"[K] zImage", "[M] palette_second.csv"})
+        o << " " << clip << name << endclip << " - " << (name[1] == 'K' ? "1.2.3" : "2.0.0") << endl;
+    o << endl << separator << endl;
+    o << center << "ENTER or RIGHT to upgrade" << endl << center << "MENU or LEFT to cancel" << endl;
+    EXPECT_EQ(shown(), (std::vector<std::string>{"320,114 0/255 Found: ", "320,132 0/255  [K] zImage - 1.2.3",
+                                                  "320,150 0/255  [M] palette_se....csv - 2.0.0",
+                                                  "337,222 0/255 ENTER or RIGHT to upgrade",
+                                                  "355,240 0/255 MENU or LEFT to cancel"}));
+    EXPECT_TRUE(hasOp(fill(320, 78, 280, 1, 248)));
+    EXPECT_TRUE(hasOp(fill(320, 186, 280, 1, 248)));
+}
+
 class ConsoleKeys : public Console {
 protected:
     void SetUp() override {
