@@ -10,6 +10,7 @@
 #include "platform/sim/panel_sim.h"
 #include "platform/sim/scaler_chip.h"
 #include "platform/sim/serial.h"
+#include "platform/sim/usb_key.h"
 #include "platform/sim/video_sim.h"
 
 #include <atomic>
@@ -51,6 +52,33 @@ std::string findHostTool(const std::string& name) {
     return "";
 }
 
+// The flash partitions: files of <root>/dev that only the flash tools'
+// stand-ins write; mtdblockN names the same file as mtdN.
+struct FlashPartition {
+    int number;
+    size_t kib;
+    bool blockDevice;
+};
+constexpr FlashPartition kFlash[] = {
+    {0, 128, true},  // operating-system image, bank 0 (the running bank)
+    {1, 128, true},  // operating-system image, bank 1
+    {2, 128, true},  // bootloader; the kernel size at 65536
+    {3, 128, false}, // kernel
+    {4, 128, true},  // application file system A (/root/app)
+    {5, 128, true},  // application file system B (/root/app.bk)
+    {6, 64, true},   // persistent settings
+};
+
+// Erased flash, with what a running device holds: an image in bank 0 and
+// the kernel's size in the bootloader partition.
+std::string flashContent(int number, size_t bytes) {
+    std::string data(bytes, '\xff');
+    if (number == 0)
+        data.replace(0, 32, std::string("\x45\x3d\xcd\x28", 4) + std::string(12, '\0') + "Compressed ROMFS");
+    if (number == 2) data.replace(65536, 4, std::string("\x00\x00\x20\x00", 4));
+    return data;
+}
+
 std::string defaultConf(const InitOptions& o) {
     return "# The simulated board, written by hx40-sim init.\n"
            "# Edit it and restart the program to change the board or inject faults.\n"
@@ -65,7 +93,9 @@ std::string defaultConf(const InitOptions& o) {
            "proxy_host = 127.0.0.1:9\n"
            "# the DHCP server's answer to udhcpc: dhcp_offer = <ip> <mask> [<gw>]; none, no lease\n"
            "dhcp_offer = none\n"
-           "# a stand-in program exits with this status: fault.<program> = <status>\n";
+           "# a stand-in program exits with this status: fault.<program> = <status>\n"
+           "# erase block of the flash partitions (flashcp erases the blocks an image covers)\n"
+           "flash_erase_block = 65536\n";
 }
 
 }  // namespace
@@ -130,7 +160,21 @@ bool prepareRoot(const std::string& dir, const InitOptions& o, std::string* erro
     writeFile(root / "sim/net/eth0", "ip = 192.168.1.239\nmask = 255.255.255.0\nmac = 02:00:00:00:00:01\nlink = 1\n");
     writeFile(root / "proc/cmdline", "console=ttyS1,115200 root=/dev/mtdblock0 rootfstype=cramfs\n");
     writeFile(root / "proc/partitions", "major minor  #blocks  name\n\n");
-    writeFile(root / "proc/mounts", "");
+    writeFile(root / "proc/mounts",
+              "/dev/mtdblock4 /root/app jffs2 rw,relatime 0 0\n"
+              "/dev/mtdblock5 /root/app.bk jffs2 rw,relatime 0 0\n"
+              "/dev/mtdblock6 /root/persist jffs2 rw,relatime 0 0\n");
+    ec.clear();
+    for (const FlashPartition& p : kFlash) {
+        const std::string name = "mtd" + std::to_string(p.number);
+        writeFile(root / "dev" / name, flashContent(p.number, p.kib * 1024));
+        if (p.blockDevice) fs::create_symlink(name, root / "dev" / ("mtdblock" + std::to_string(p.number)), ec);
+    }
+    // The installed items' versions (made at build time from the data above).
+    if (fs::exists(share / "version.md5sum"))
+        fs::copy_file(share / "version.md5sum", root / "root/app/version.md5sum", fs::copy_options::overwrite_existing,
+                      ec);
+    if (ec) return fail("cannot set up the flash and the version list: " + ec.message());
     writeFile(root / "proc/net/route",
               "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n");
     writeFile(root / "proc/sys/net/ipv4/tcp_keepalive_time", "7200\n");
@@ -172,6 +216,7 @@ bool start(std::string* error) {
     panel::registerControl();
     registerHwControl();
     video::registerControl();
+    registerUsbControl();
     if (!ctl::start(root + "/run/simctl.sock", error)) return false;
     std::ofstream(root + "/run/app.pid") << ::getpid() << '\n';
     gStarted = true;

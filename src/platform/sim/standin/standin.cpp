@@ -5,6 +5,7 @@
 #include "platform/board.h"
 #include "platform/exec.h"
 #include "platform/sim/board_conf.h"
+#include "platform/sim/usb_key.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -188,8 +190,12 @@ int flashcp(const Args& a) {
         std::fprintf(stderr, "flashcp: %s is too small for %s\n", files[1].c_str(), files[0].c_str());
         return 1;
     }
+    // As on flash: the erase blocks the image covers are erased first.
+    const size_t block = static_cast<size_t>(std::max(1L, gConf.getInt("flash_erase_block", 65536)));
+    const size_t erased = std::min<size_t>(size, (data.size() + block - 1) / block * block);
+    const std::string image = data + std::string(erased - data.size(), '\xff');
     std::fstream out(files[1], std::ios::binary | std::ios::in | std::ios::out);
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    out.write(image.data(), static_cast<std::streamsize>(image.size()));
     bool verbose = a.size() > 1 && a[1] == "-v";
     if (verbose)
         std::printf("Erasing blocks: done\nWriting data: %zuk/%zuk (100%%)\nVerifying data: %zuk/%zuk (100%%)\n",
@@ -197,20 +203,102 @@ int flashcp(const Args& a) {
     return out ? 0 : 1;
 }
 
+// A dd operand count: a number with an optional k or M.
+bool ddNumber(const std::string& text, unsigned long long& out) {
+    char* end = nullptr;
+    out = std::strtoull(text.c_str(), &end, 10);
+    if (end == text.c_str()) return false;
+    std::string suffix = end;
+    if (suffix == "k" || suffix == "K") out *= 1024;
+    else if (suffix == "M") out *= 1024 * 1024;
+    else if (!suffix.empty()) return false;
+    return true;
+}
+
+// dd onto a flash partition (a file of <root>/dev): like a block device the
+// file is never truncated and never grows; writing past its end fails.
+int ddDevice(const std::string& in, const std::string& out, const std::map<std::string, unsigned long long>& n) {
+    auto get = [&](const char* key, unsigned long long fallback) {
+        auto it = n.find(key);
+        return it == n.end() ? fallback : it->second;
+    };
+    const unsigned long long bs = get("bs", 512), skip = get("skip", 0), seek = get("seek", 0);
+    std::error_code ec;
+    const unsigned long long size = fs::file_size(out, ec);
+    if (ec) {
+        std::fprintf(stderr, "dd: can't open '%s': No such device\n", out.c_str());
+        return 1;
+    }
+    const unsigned long long start = seek * bs;
+    const unsigned long long room = start < size ? size - start : 0;
+    // Read at most one byte more than fits, so that an overlong input shows.
+    unsigned long long want = n.count("count") ? std::min(get("count", 0) * bs, room + 1) : room + 1;
+    int ifd = in.empty() ? 0 : ::open(in.c_str(), O_RDONLY | O_CLOEXEC);
+    if (ifd < 0) {
+        std::fprintf(stderr, "dd: can't open '%s': %s\n", in.c_str(), std::strerror(errno));
+        return 1;
+    }
+    std::string data;
+    if (skip && ::lseek(ifd, static_cast<off_t>(skip * bs), SEEK_SET) < 0) {
+        for (unsigned long long left = skip * bs; left > 0;) {
+            char buf[4096];
+            ssize_t r = ::read(ifd, buf, std::min<unsigned long long>(left, sizeof buf));
+            if (r <= 0) break;
+            left -= static_cast<unsigned long long>(r);
+        }
+    }
+    while (data.size() < want) {
+        char buf[65536];
+        ssize_t r = ::read(ifd, buf, std::min<unsigned long long>(want - data.size(), sizeof buf));
+        if (r <= 0) break;
+        data.append(buf, static_cast<size_t>(r));
+    }
+    if (ifd != 0) ::close(ifd);
+    const size_t fits = static_cast<size_t>(std::min<unsigned long long>(data.size(), room));
+    std::fstream dev(out, std::ios::binary | std::ios::in | std::ios::out);
+    dev.seekp(static_cast<std::streamoff>(start));
+    dev.write(data.data(), static_cast<std::streamsize>(fits));
+    const unsigned long long records = (fits + bs - 1) / bs;
+    std::fprintf(stderr, "%llu+0 records in\n%llu+0 records out\n", records, records);
+    if (!dev) return 1;
+    if (fits < data.size()) {
+        std::fprintf(stderr, "dd: error writing '%s': No space left on device\n", out.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 int dd(const Args& a) {
+    std::string in, out;
+    std::map<std::string, unsigned long long> numbers;
+    bool plain = true;  // only operands the flash model knows
     for (size_t i = 1; i < a.size(); ++i) {
         size_t eq = a[i].find('=');
-        if (eq == std::string::npos) continue;
+        if (eq == std::string::npos) {
+            plain = false;
+            continue;
+        }
         std::string key = a[i].substr(0, eq), value = a[i].substr(eq + 1), f;
         if ((key == "if" || key == "of") && !boardFile(value, f)) return 1;
+        if (key == "if") in = f;
+        else if (key == "of") out = f;
+        else if (key == "bs" || key == "skip" || key == "seek" || key == "count")
+            plain = plain && ddNumber(value, numbers[key]);
+        else
+            plain = false;
     }
+    auto bs = numbers.find("bs");
+    bool device = !out.empty() && out.rfind(gRoot + "/dev/", 0) == 0;
+    if (plain && device && (bs == numbers.end() || bs->second != 0)) return ddDevice(in, out, numbers);
     return execReal("/bin/dd", a);
 }
 
 int mountTool(const Args& a) {
     std::vector<std::string> words;
+    std::string type = "vfat";
     for (size_t i = 1; i < a.size(); ++i) {
         if (a[i] == "-t" || a[i] == "-o") {
+            if (a[i] == "-t" && i + 1 < a.size()) type = a[i + 1];
             ++i;
             continue;
         }
@@ -223,16 +311,12 @@ int mountTool(const Args& a) {
     std::string dev, dir;
     if (!boardFile(words[0], dev) || !boardFile(words[1], dir)) return 1;
     // A USB key: <root>/dev/sdXN names a folder of <root>/sim/usb/.
-    fs::path key = fs::path(gRoot) / "sim/usb" / fs::path(dev).filename();
-    if (!fs::exists(dev) || !fs::is_directory(key)) {
-        std::fprintf(stderr, "mount: mounting %s on %s failed: No such device\n", words[0].c_str(), words[1].c_str());
+    int rc = board::sim::mountKey(gRoot, dev, dir, type, "rw,relatime");
+    if (rc != 0) {
+        std::fprintf(stderr, "mount: mounting %s on %s failed: %s\n", words[0].c_str(), words[1].c_str(),
+                     std::strerror(rc));
         return 255;
     }
-    std::error_code ec;
-    fs::create_directories(dir, ec);
-    fs::copy(key, dir, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
-    if (ec) return 255;
-    appendLine("../proc/mounts", dev + " " + dir + " vfat rw,relatime 0 0");
     return 0;
 }
 
@@ -242,27 +326,7 @@ int umountTool(const Args& a) {
         std::string f;
         if (a[i][0] != '-' && boardFile(a[i], f)) targets.push_back(f);
     }
-    std::string mountsFile = gRoot + "/proc/mounts";
-    std::ifstream in(mountsFile);
-    std::string line, kept;
-    bool found = false;
-    while (std::getline(in, line)) {
-        std::istringstream ls(line);
-        std::string dev, dir;
-        ls >> dev >> dir;
-        bool match = false;
-        for (const auto& t : targets) match |= (t == dev || t == dir);
-        if (match) {
-            found = true;
-            std::error_code ec;
-            for (const auto& e : fs::directory_iterator(dir, ec)) fs::remove_all(e.path(), ec);
-        } else {
-            kept += line + "\n";
-        }
-    }
-    in.close();
-    std::ofstream(mountsFile, std::ios::trunc) << kept;
-    if (!found) {
+    if (!board::sim::unmountKeys(gRoot, targets)) {
         std::fprintf(stderr, "umount: can't unmount: Invalid argument\n");
         return 1;
     }
@@ -600,7 +664,8 @@ int setChar(const std::string& set, size_t& i) {
             return static_cast<unsigned char>(e[1]);
         }
     int value = 0, digits = 0;
-    for (; digits < 3 && i < set.size() && set[i] >= '0' && set[i] <= '7'; ++digits) value = value * 8 + (set[i++] - '0');
+    for (; digits < 3 && i < set.size() && set[i] >= '0' && set[i] <= '7'; ++digits)
+        value = value * 8 + (set[i++] - '0');
     return digits ? (value & 0xFF) : static_cast<unsigned char>(set[i++]);
 }
 

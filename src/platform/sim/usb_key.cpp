@@ -1,0 +1,153 @@
+#include "platform/sim/usb_key.h"
+
+#include "platform/storage.h"
+
+#include "platform/board.h"
+#include "platform/sim/ctl.h"
+
+#include <cstdio>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace board::sim {
+namespace {
+
+// The device's view of a path inside root.
+std::string deviceView(const std::string& root, const std::string& p) {
+    return p.rfind(root + "/", 0) == 0 ? p.substr(root.size()) : p;
+}
+
+}  // namespace
+
+int mountKey(const std::string& root, const std::string& dev, const std::string& dir, const std::string& type,
+             const std::string& options) {
+    const fs::path name = fs::path(dev).filename();
+    const fs::path key = fs::path(root) / "sim/usb" / name;
+    if (name.empty() || !fs::exists(dev) || !fs::is_directory(key)) return ENODEV;
+    const std::string mounts = root + "/proc/mounts";
+    const std::string target = deviceView(root, dir);
+    {
+        std::ifstream in(mounts);
+        for (std::string line; std::getline(in, line);) {
+            std::istringstream fields(line);
+            std::string d, m;
+            fields >> d >> m;
+            if (m == target) return EBUSY;
+        }
+    }
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    fs::copy(key, dir, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+    if (ec) return EIO;
+    std::ofstream(mounts, std::ios::app) << deviceView(root, dev) << ' ' << target << ' ' << type << ' ' << options
+                                         << " 0 0\n";
+    return 0;
+}
+
+bool unmountKeys(const std::string& root, const std::vector<std::string>& targets) {
+    const std::string mounts = root + "/proc/mounts";
+    std::ifstream in(mounts);
+    std::string kept;
+    bool found = false;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        std::string dev, dir;
+        fields >> dev >> dir;
+        bool match = false;
+        for (const auto& t : targets) match |= deviceView(root, t) == dev || deviceView(root, t) == dir;
+        // Only keys are unmounted: the flash partitions' folders are the board's own.
+        const fs::path name = fs::path(dev).filename();
+        const bool key = !name.empty() && fs::is_directory(fs::path(root) / "sim/usb" / name) && dir.size() > 1;
+        if (!match || !key) {
+            kept += line + "\n";
+            continue;
+        }
+        found = true;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(root + dir, ec)) fs::remove_all(e.path(), ec);
+    }
+    in.close();
+    std::ofstream(mounts, std::ios::trunc) << kept;
+    return found;
+}
+
+namespace {
+
+bool validDisk(const std::string& disk) {
+    return disk.size() == 3 && disk.rfind("sd", 0) == 0 && disk[2] > 'a' && disk[2] <= 'z';
+}
+
+// Rewrites <root>/proc/partitions without the lines of disk, then with add.
+void partitionLines(const std::string& root, const std::string& disk, const std::string& add) {
+    const std::string file = root + "/proc/partitions";
+    std::ifstream in(file);
+    std::string kept;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        std::string major, minor, blocks, name;
+        fields >> major >> minor >> blocks >> name;
+        if (name.rfind(disk, 0) != 0) kept += line + "\n";
+    }
+    in.close();
+    std::ofstream(file, std::ios::trunc) << kept << add;
+}
+
+}  // namespace
+
+std::string insertKey(const std::string& root, const std::string& disk, const std::string& folder) {
+    if (!validDisk(disk)) return "a disk is named sdb to sdz";
+    const fs::path content = fs::path(root) / "sim/usb" / (disk + "1");
+    std::error_code ec;
+    if (!fs::is_directory(folder)) return "no folder " + folder;
+    if (fs::exists(fs::path(root) / "dev" / disk)) return disk + " is plugged in already";
+    fs::create_directories(content, ec);
+    fs::copy(folder, content, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+    if (ec) return "cannot copy " + folder + ": " + ec.message();
+    const int minor = (disk[2] - 'a') * 16;
+    char lines[160];
+    std::snprintf(lines, sizeof lines, "   8 %7d    7823360 %s\n   8 %7d    7822336 %s1\n", minor, disk.c_str(),
+                  minor + 1, disk.c_str());
+    partitionLines(root, disk, lines);
+    std::ofstream(fs::path(root) / "dev" / disk);
+    std::ofstream(fs::path(root) / "dev" / (disk + "1"));
+    return "";
+}
+
+std::string removeKey(const std::string& root, const std::string& disk) {
+    if (!validDisk(disk)) return "a disk is named sdb to sdz";
+    if (!fs::exists(fs::path(root) / "dev" / disk)) return disk + " is not plugged in";
+    std::error_code ec;
+    fs::remove(fs::path(root) / "dev" / (disk + "1"), ec);
+    fs::remove(fs::path(root) / "dev" / disk, ec);
+    partitionLines(root, disk, "");
+    fs::remove_all(fs::path(root) / "sim/usb" / (disk + "1"), ec);
+    return "";
+}
+
+void registerUsbControl() {
+    ctl::add("usb", "usb insert DISK FOLDER    plug a USB key (sdb..sdz) holding a copy of FOLDER; usb remove DISK",
+             [](const std::vector<std::string>& a) {
+                 std::string why;
+                 if (a.size() == 4 && a[1] == "insert") why = insertKey(board::root(), a[2], a[3]);
+                 else if (a.size() == 3 && a[1] == "remove") why = removeKey(board::root(), a[2]);
+                 else why = "usage: usb insert DISK FOLDER | usb remove DISK";
+                 return why.empty() ? "OK " + a[1] + " " + a[2] : "ERR " + why;
+             });
+}
+
+}  // namespace board::sim
+
+namespace board::storage {
+
+int mount(const std::string& source, const std::string& target, const std::string& type, unsigned long flags) {
+    if (!board::isOpen()) return ENODEV;
+    return sim::mountKey(board::root(), board::path(source), board::path(target), type,
+                         (flags & kNoAccessTime) ? "rw,noatime" : "rw,relatime");
+}
+
+}  // namespace board::storage

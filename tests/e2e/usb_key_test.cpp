@@ -1,0 +1,33 @@
+// The USB key of the simulated board as a person plugs it into the running
+// program: "hx40-sim ctl ROOT usb insert|remove".
+#include "support/sim_device.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace hx40test {
+namespace {
+
+TEST(UsbKey, AKeyPlugsInAsDiskAndPartitionAndComesOutAgain) {
+    SimDevice d;
+    std::string why;
+    ASSERT_TRUE(d.start({}, &why)) << why;
+    std::filesystem::create_directories(d.file("sim/pkg/Selka"));
+    std::ofstream(d.file("sim/pkg/Selka/version.md5sum")) << "1.0.0 0123456789abcdef0123456789abcdef zImage\n";
+    EXPECT_EQ(d.ctl("usb insert sdc " + d.file("sim/pkg")), "OK insert sdc\n");
+    EXPECT_EQ(d.read("proc/partitions"),
+              "major minor  #blocks  name\n\n"
+              "   8      32    7823360 sdc\n"
+              "   8      33    7822336 sdc1\n");
+    EXPECT_TRUE(std::filesystem::exists(d.file("dev/sdc1")));
+    EXPECT_EQ(d.read("sim/usb/sdc1/Selka/version.md5sum"), "1.0.0 0123456789abcdef0123456789abcdef zImage\n");
+    EXPECT_EQ(d.ctl("usb insert sda " + d.file("sim/pkg")), "ERR a disk is named sdb to sdz\n");
+    EXPECT_EQ(d.ctl("usb remove sdc"), "OK remove sdc\n");
+    EXPECT_FALSE(std::filesystem::exists(d.file("dev/sdc1")));
+    EXPECT_EQ(d.read("proc/partitions"), "major minor  #blocks  name\n\n");
+    EXPECT_EQ(d.stop(), 0);
+}
+
+}  // namespace
+}  // namespace hx40test
