@@ -29,31 +29,6 @@ void port_tunneling_rs232_configuration() { pending("port_tunneling_rs232_config
 void osd_func51(int row) { board::journal("pending", "osd_func51 row=%d", row); }
 void osd_func54(int row) { board::journal("pending", "osd_func54 row=%d", row); }
 
-namespace {
-constexpr int kConsoleX = 320, kConsoleTop = 42, kConsolePitch = 18;
-}  // namespace
-
-Osd& Osd::operator<<(const char* text) {
-    buffer_ += text;
-    osd_put_ascii_string(buffer_.c_str(), kConsoleX, kConsoleTop + line_, 0, 255, 12, 16);
-    return *this;
-}
-void Osd::Refresh() { line_ = kConsolePitch; }
-void Osd::clrscr() {
-    pending("Osd");
-    osd_write_inh_ct(1, 1);
-    osd_paint(306, 317, 86, 368, 255);
-}
-void Osd::finishLine() {
-    if (!buffer_.empty()) osd_put_ascii_string(buffer_.c_str(), kConsoleX, kConsoleTop + line_, 0, 255, 12, 16);
-    buffer_.clear();
-    line_ += kConsolePitch;
-}
-Osd& endl(Osd& console) {
-    console.finishLine();
-    return console;
-}
-
 std::atomic<int> valence_update_in_operation_mode{0};
 
 void switchWebIndexPages(bool enable) {

@@ -22,24 +22,6 @@ void port_tunneling_rs232_configuration();
 void osd_func51(int row);
 void osd_func54(int row);
 
-// The upgrade's OSD text console, as far as the user-message view writes
-// with it: lines from (320, 60), 18 apart, colour 0 on 255.
-class Osd {
-public:
-    Osd& operator<<(const char* text);
-    Osd& operator<<(const std::string& text) { return *this << text.c_str(); }
-    Osd& operator<<(Osd& (*manipulator)(Osd&)) { return manipulator(*this); }
-    void Refresh();
-    void clrscr();
-    // What endl does.
-    void finishLine();
-
-private:
-    int line_ = 0;
-    std::string buffer_;
-};
-Osd& endl(Osd& console);
-
 // Shared flags of the menu engine and the upgrade.
 extern std::atomic<int> valence_update_in_operation_mode;
 

@@ -10,6 +10,7 @@
 #include "osd/menu_kit.h"
 #include "osd/osd.h"
 #include "pending.h"
+#include "upgrade/osd_console.h"
 #include "platform/journal.h"
 #include "sys/frontpanel.h"
 #include "sys/locks.h"
@@ -363,8 +364,8 @@ void func555x6(int port) {
     console.clrscr();
     console.clrscr();
     console.Refresh();
-    console << endl << endl;
-    for (const std::string& line : userMessageLines(text, length)) console << line << endl;
+    console << console::endl << console::endl;
+    for (const std::string& line : userMessageLines(text, length)) console << line << console::endl;
 }
 
 void func555x7(int port) {
