@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <string>
 
 // Thread bodies of the thread table.
 void* port_tunneling_thread(void*);  // PTNL
