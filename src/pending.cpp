@@ -27,7 +27,6 @@ void reconfigure_socket() { pending("reconfigure_socket"); }
 void port_tunneling_rs232_configuration() { pending("port_tunneling_rs232_configuration"); }
 
 void osd_func51(int row) { board::journal("pending", "osd_func51 row=%d", row); }
-void osd_func54(int row) { board::journal("pending", "osd_func54 row=%d", row); }
 
 std::atomic<int> valence_update_in_operation_mode{0};
 
@@ -51,3 +50,7 @@ int valens_init() {
     return 0;
 }
 void shut_all_valens() { pending("shut_all_valens"); }
+[[gnu::weak]] int rename_valens_files(int direction, int plain) {
+    board::journal("pending", "rename_valens_files direction=%d plain=%d", direction, plain);
+    return 0;
+}

@@ -17,9 +17,8 @@ void* port_tunneling_thread(void*);  // PTNL
 void reconfigure_socket();
 void port_tunneling_rs232_configuration();
 
-// Screens of page 5's information and upgrade pages (items 1 and 4).
+// Screen of page 5's information page (item 1).
 void osd_func51(int row);
-void osd_func54(int row);
 
 // Shared flags of the menu engine and the upgrade.
 extern std::atomic<int> valence_update_in_operation_mode;
@@ -46,3 +45,7 @@ void enforce_test_pattern(int channel);
 // four in reset for power saving.
 int valens_init();
 void shut_all_valens();
+// Renames the image of a direction (0 receivers, 1 transmitters) in
+// ../memfiles/ to its plain name (plain non-zero) or its versioned name:
+// the result of the move. Weak, so that the HDBaseT update's own wins.
+int rename_valens_files(int direction, int plain);

@@ -5,6 +5,7 @@
 #include "menu/pages_factory.h"
 #include "menu/pages_misc.h"
 #include "menu/pages_network.h"
+#include "menu/pages_upgrade.h"
 #include "menu/root_page.h"
 
 #include <array>
@@ -14,6 +15,7 @@ std::span<const FuncRowGroup> programRowGroups() {
         {"root", rootPageRows()},
         {"core", coreFuncRows()},
         {"misc", miscPageRows()},
+        {"firmware upgrade", upgradePageRows()},
         {"network and serial", networkPageRows()},
         {"factory reset", factoryPageRows()},
     });
