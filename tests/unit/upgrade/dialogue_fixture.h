@@ -40,6 +40,12 @@ inline std::function<void()> key(int k) {
 }
 constexpr int kMenu = 0, kEnter = 1, kDown = 2, kUp = 3;
 
+// Installed files the dialogues write, in the board root.
+constexpr const char* kParts = "root/app/memfiles/parts.csv";
+constexpr const char* kIndex = "root/app/memfiles/web/index.html";
+constexpr const char* kList = "root/app/version.md5sum";
+constexpr const char* kBackupList = "root/app/version.md5sum.bk";
+
 // Runs dialogue() while the steps are played against screen(). screens[i]
 // is what showed when step i acted. A text that does not show within 10 s
 // fails the run; MENU is then pressed until the dialogue ends.

@@ -8,9 +8,6 @@
 namespace hx40test {
 namespace {
 
-constexpr const char* kParts = "root/app/memfiles/parts.csv";
-constexpr const char* kList = "root/app/version.md5sum";
-constexpr const char* kBackupList = "root/app/version.md5sum.bk";
 constexpr const char* kPrevious = "1,0,0,7,7\n";
 
 class RollbackDialogue : public DialogueTest {

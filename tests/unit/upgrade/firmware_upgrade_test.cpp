@@ -14,9 +14,6 @@
 namespace hx40test {
 namespace {
 
-constexpr const char* kParts = "root/app/memfiles/parts.csv";
-constexpr const char* kIndex = "root/app/memfiles/web/index.html";
-constexpr const char* kList = "root/app/version.md5sum";
 
 class UpgradeDialogue : public DialogueTest {
 protected:
@@ -61,7 +58,7 @@ protected:
     }
     bool nothingWritten() const {
         return read(kParts) == oldParts && read(kIndex) == oldIndex && read(kList) == oldList &&
-               !exists("root/app/version.md5sum.bk") && exists("root/app/memfiles/earlier.old") &&
+               !exists(kBackupList) && exists("root/app/memfiles/earlier.old") &&
                !exists("root/app/memfiles/parts.csv.old");
     }
     std::string oldParts, oldIndex, oldList;
@@ -101,7 +98,7 @@ TEST_F(UpgradeDialogue, AConfirmedPackageIsWrittenItemByItemAndItsVersionsRecord
     std::string sorted;
     for (const auto& [name, l] : byName) sorted += l;
     EXPECT_EQ(read(kList), sorted);
-    EXPECT_EQ(read("root/app/version.md5sum.bk"), oldLine("memfiles/parts.csv") + oldLine("memfiles/web"));
+    EXPECT_EQ(read(kBackupList), oldLine("memfiles/parts.csv") + oldLine("memfiles/web"));
     EXPECT_NE(read("proc/mounts").find("/dev/sdb1 /mnt/usb vfat rw,noatime 0 0\n"), std::string::npos)
         << "the key stays mounted after the dialogue";
 }
@@ -139,7 +136,7 @@ TEST_F(UpgradeDialogue, FailuresEndOnTheErrorScreenWithTheVersionListsUntouched)
         ASSERT_EQ(script.screens.size(), 2u);
         EXPECT_EQ(script.screens[1], c.shown);
         EXPECT_EQ(read(kList), oldList);
-        EXPECT_FALSE(exists("root/app/version.md5sum.bk"));
+        EXPECT_FALSE(exists(kBackupList));
         if (c.partsWritten) {
             EXPECT_EQ(read(kParts), "1,0,0,8,8\n2,0,0,9,9\n");
         } else {
