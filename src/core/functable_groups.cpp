@@ -2,14 +2,15 @@
 // group that is built adds its rows here.
 #include "core/core_rows.h"
 #include "core/functable.h"
+#include "menu/channel_pages.h"
 #include "menu/root_page.h"
 
-#include <array>
-
 std::span<const FuncRowGroup> programRowGroups() {
-    static const std::array<FuncRowGroup, 2> groups = {{
+    // Sized by its lines, so that a group is added by adding its line.
+    static const FuncRowGroup groups[] = {
         {"root", rootPageRows()},
         {"core", coreFuncRows()},
-    }};
+        {"channel pages", channelPageRows()},
+    };
     return groups;
 }
