@@ -2,6 +2,7 @@
 // group that is built adds its rows here.
 #include "core/core_rows.h"
 #include "core/functable.h"
+#include "menu/channel_input_pages.h"
 #include "menu/channel_pages.h"
 #include "menu/root_page.h"
 
@@ -11,6 +12,7 @@ std::span<const FuncRowGroup> programRowGroups() {
         {"root", rootPageRows()},
         {"core", coreFuncRows()},
         {"channel pages", channelPageRows()},
+        {"channel input", channelInputRows()},
     };
     return groups;
 }

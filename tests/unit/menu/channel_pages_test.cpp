@@ -1,7 +1,7 @@
 // The channel pages' structure: page-4 twins of page-3 rows, the guards of
 // page 4's actions, the channel a screen chooses, the screen template, the
 // lines the pages grey out and the warnings they share.
-#include "unit/osd/osd_fixture.h"
+#include "unit/menu/channel_fixture.h"
 
 #include "core/core_rows.h"
 #include "core/functable.h"
@@ -12,7 +12,6 @@
 #include "menu/root_page.h"
 #include "osd/menu_kit.h"
 #include "sys/frontpanel.h"
-#include "sys/msgq.h"
 
 #include <algorithm>
 #include <array>
@@ -41,52 +40,13 @@ constexpr ChannelItem kTestItems[] = {
 };
 constexpr auto kTestRows = channelRows<kTestItems>();
 
-class ChannelPages : public OsdTest {
+class ChannelPages : public ChannelPageTest {
 protected:
-    ChannelPages() : OsdTest(true, true) {}
-    void SetUp() override {
-        OsdTest::SetUp();
-        ASSERT_EQ(create_message_queues(), 0);
+    void install() override {
         static const std::array<FuncRowGroup, 4> groups = {{
             {"root", rootPageRows()}, {"core", coreFuncRows()}, {"channel", channelPageRows()}, {"test", kTestRows}}};
         funcTableInstall(groups);
-        PM = PMRec{};
-        PM.OSDPOSH = 640;
-        PM.OSDPOSV = 300;
-        OSD_CHANNEL = 0;
-        vp.gFlags = VP_GFLAG_MENU_OPEN;
-        st_num = kNodeClosed;
-        button_num = -1;
-        Channel = 0;
         gCalls.clear();
-    }
-    void TearDown() override {
-        remove_message_queues();
-        OsdTest::TearDown();
-    }
-    static int row(int node) { return funcNum2TblInx(node); }
-    // The screen of a node as the engine draws it; what the window shows.
-    static std::vector<std::string> screen(int node) {
-        reprepareOsd();
-        const int r = row(node);
-        funcDataTbl[r].screen(r);
-        osd_swap();
-        return coloured(chip().visibleTexts(0));
-    }
-    static bool has(const std::vector<std::string>& texts, const std::string& t) {
-        return std::find(texts.begin(), texts.end(), t) != texts.end();
-    }
-    // "x,y fg/bg text" without the colours.
-    static std::vector<std::string> placedOnly(const std::vector<std::string>& texts) {
-        std::vector<std::string> out;
-        for (const std::string& t : texts) {
-            const size_t a = t.find(' '), b = t.find(' ', a + 1);
-            out.push_back(t.substr(0, a) + t.substr(b));
-        }
-        return out;
-    }
-    static bool hasText(const std::vector<std::string>& texts, const std::string& text) {
-        return std::any_of(texts.begin(), texts.end(), [&](const std::string& t) { return t.ends_with(" " + text); });
     }
 };
 
@@ -212,16 +172,14 @@ TEST_F(ChannelPages, PagesGreyLinesAndMoveACursorOffThem) {
         {39, &tPB39, [] { PM.SEL_INPUT_TYPE[0] = 2; }, 1, 2, "330,202 199/255 Analog Takeover"},
     };
     for (const Case& c : cases) {
-        PM = PMRec{};
-        PM.OSDPOSH = 640;
-        PM.OSDPOSV = 300;
+        reset();
         c.setup();
         *c.cursor = c.cursorBefore;
         const auto shown = screen(c.node);
         EXPECT_TRUE(has(shown, c.greyed)) << c.node;
         EXPECT_EQ(*c.cursor, c.cursorAfter) << c.node;
     }
-    PM = PMRec{};
+    reset();
     PM.SEL_INPUT_TYPE[1] = 2;  // channel 1's own type counts only
     EXPECT_FALSE(hasText(screen(39), "199/255 Analog Takeover"));
     EXPECT_TRUE(has(screen(39), "330,202 0/255 Analog Takeover"));
@@ -260,7 +218,7 @@ TEST_F(ChannelPages, SharedWarnings) {
          {"344,106 199/255 Ineffective On Talkover Mode", "344,136 199/255 NOTE: May Effect Other Mic"}},
     };
     for (const Case& c : cases) {
-        PM = PMRec{};
+        reset();
         st_num = 3961;
         Channel = 1;
         c.setup();
