@@ -4,6 +4,7 @@
 #include "core/functable.h"
 #include "menu/channel_input_pages.h"
 #include "menu/channel_pages.h"
+#include "menu/channel_picture_pages.h"
 #include "menu/root_page.h"
 
 std::span<const FuncRowGroup> programRowGroups() {
@@ -13,6 +14,7 @@ std::span<const FuncRowGroup> programRowGroups() {
         {"core", coreFuncRows()},
         {"channel pages", channelPageRows()},
         {"channel input", channelInputRows()},
+        {"channel picture", channelPictureRows()},
     };
     return groups;
 }

@@ -179,5 +179,5 @@ TEST(FuncTable, TheProgramTableHoldsTheCoreRows) {
     EXPECT_EQ(funcDataTbl[closed].type, 15u);
     EXPECT_EQ(funcDataTbl[closed].action, nullptr);
     EXPECT_EQ(funcTableSize(), 1 + 1 + 34 + 1  // the sentinel, the root page, the core rows
-                                   + 2 + 26);  // the channel pages: structure, input and window
+                                   + 2 + 26 + 50);  // the channel pages: structure, input and window, picture
 }

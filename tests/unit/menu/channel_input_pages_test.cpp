@@ -116,8 +116,6 @@ TEST_F(ChannelInput, ActionsOfTheInputAndScanItems) {
         {"aspect value", 324, [] {},
          {"scaler.build_picture ch=0 caller=func324 input=0", "pending get_win_cust_of_all_windows which=0"}},
         {"a frozen picture is not rebuilt", 425, [] { PM.FREEZE[1] = 1; }, {"pending get_win_cust_of_all_windows which=1"}},
-        {"active start", 326, [] {},
-         {"scaler.build_picture ch=0 caller=func326 input=0", "pending get_win_cust_of_all_windows which=0"}},
     };
     for (const Case& c : cases) {
         reset();
@@ -125,13 +123,6 @@ TEST_F(ChannelInput, ActionsOfTheInputAndScanItems) {
         act(c.node);
         EXPECT_EQ(calls(), c.calls) << c.name;
     }
-}
-
-TEST_F(ChannelInput, TheInputItemSetsTheChannelsVideoInput) {
-    PM.SEL_INPUT[1] = 6;
-    act(41);
-    EXPECT_EQ(vp.chData[1].vidInput, 5);
-    EXPECT_EQ(vp.chData[0].vidInput, 0);
 }
 
 TEST_F(ChannelInput, AutomaticAspectModeWaitsASecondBeforeItsAnnouncements) {
@@ -239,10 +230,8 @@ TEST_F(ChannelInput, AspectValueScreensSayWhyAValueHasNoEffect) {
          },
          {"344,106 Ineffective In Single Window"}},
         {"horizontal start in automatic mode", 325, [] {}, {"320,138 Volatile Parameter in Auto Mode."}},
-        {"manual horizontal start", 325, [] { PM.RATIO_SHIFT_MODE[0] = 2; }, {}},
         {"vertical start: the single-window line hides nothing", 426, [] { PM.DISPLAY_MODE = 1; },
          {"344,106 Ineffective In Single Window", "320,138 Volatile Parameter in Auto Mode."}},
-        {"frozen vertical start", 326, [] { PM.FREEZE[0] = 1; }, {"342,106 Ineffective in Freeze Mode"}},
         {"aspect mode: freeze line, list, single-window line", 423,
          [] {
              PM.DISPLAY_MODE = 1;

@@ -2,6 +2,7 @@
 // page 4's actions, the channel a screen chooses, the screen template, the
 // lines the pages grey out and the warnings they share.
 #include "unit/menu/channel_fixture.h"
+#include "unit/menu/row_expect.h"
 
 #include "core/core_rows.h"
 #include "core/functable.h"
@@ -52,35 +53,16 @@ protected:
 
 TEST_F(ChannelPages, PageFourRowsMirrorPageThree) {
     struct Expect {
-        uint32_t node, type;
-        void* value;
-        int32_t min, max, step, fast;
-        uint32_t mode;
+        uint32_t node;
+        RowFields fields;
     } rows[] = {
-        {3, 15, &PB_3, 0, 8, 1, 0, 5},
-        {4, 15, &PB_4, 0, 8, 1, 0, 5},
-        {381, 5, &PM.UPSIDEDOWN[0], 0, 3, 1, 0, 5},
-        {481, 6, &PM.UPSIDEDOWN[1], 0, 3, 1, 0, 5},
-        {394, 9, &PM.LIP_SYNC[0], 0, 170, 1, 8, 4},
-        {494, 10, &PM.LIP_SYNC[1], 0, 170, 1, 8, 4},
-        {48311, 6, &PM.AUTO_SYNC_OFF[1], 0, 1, 1, 0, 5},
-        {39, 15, &tPB39, 0, 5, 1, 0, 5},
-        {49, 15, &tPB49, 0, 4, 1, 0, 5},
-        {396, 15, &tPB396, 0, 2, 1, 0, 5},
+        {481, {6, &PM.UPSIDEDOWN[1], 0, 3, 1, 0, 5}},
+        {494, {10, &PM.LIP_SYNC[1], 0, 170, 1, 8, 4}},
+        {48311, {6, &PM.AUTO_SYNC_OFF[1], 0, 1, 1, 0, 5}},
+        {49, {15, &tPB49, 0, 4, 1, 0, 5}},
+        {396, {15, &tPB396, 0, 2, 1, 0, 5}},
     };
-    for (const Expect& e : rows) {
-        const int r = row(static_cast<int>(e.node));
-        ASSERT_NE(r, 0) << e.node;
-        const FuncRow& f = funcDataTbl[r];
-        EXPECT_EQ(f.type, e.type) << e.node;
-        EXPECT_EQ(f.value, e.value) << e.node;
-        EXPECT_EQ(f.min.i, e.min) << e.node;
-        EXPECT_EQ(f.max.i, e.max) << e.node;
-        EXPECT_EQ(f.step.i, e.step) << e.node;
-        EXPECT_EQ(f.fast.i, e.fast) << e.node;
-        EXPECT_EQ(f.callMode, e.mode) << e.node;
-        EXPECT_EQ(f.enable, 1) << e.node;
-    }
+    for (const Expect& e : rows) expectRow(e.node, e.fields);
     EXPECT_EQ(row(4396), 0) << "the microphone page has no twin";
     EXPECT_EQ(funcDataTbl[row(481)].screen, funcDataTbl[row(381)].screen);
 }

@@ -4,9 +4,11 @@
 #include "core/functable.h"
 #include "core/pm.h"
 #include "menu/channel_pages.h"
+#include "unit/menu/row_expect.h"
 
 #include <gtest/gtest.h>
 
+namespace hx40test {
 namespace {
 
 struct Digest {
@@ -35,35 +37,45 @@ const Digest kDigest[] = {
     {332, 432, &PM.OWIN_HW[0], &PM.OWIN_HW[1], 9, 10, 16, 3840, 1, 8, 0, true},
     {333, 433, &PM.OWIN_VST[0], &PM.OWIN_VST[1], 9, 10, 0, 2046, 1, 8, 0, true},
     {334, 434, &PM.OWIN_VW[0], &PM.OWIN_VW[1], 9, 10, 9, 2160, 1, 8, 0, true},
+    {34, 44, &PB_34, &PB_44, 15, 15, 0, 3, 1, 0, 5, false},
+    {341, 441, &PM.BRIGHT[0], &PM.BRIGHT[1], 9, 10, -512, 512, 32, 0, 3, true},
+    {342, 442, &PM.CONTRAST[0], &PM.CONTRAST[1], 9, 10, 10, 160, 10, 0, 3, true},
+    {343, 443, &PM.HSHARP[0], &PM.HSHARP[1], 5, 6, -10, 10, 1, 0, 3, true},
+    {344, 444, &PM.VSHARP[0], &PM.VSHARP[1], 5, 6, -10, 10, 1, 0, 3, true},
+    {35, 45, &PB_35, &PB_45, 15, 15, 0, 6, 1, 0, 5, false},
+    {351, 451, &PM.CHROMA[0], &PM.CHROMA[1], 9, 10, 0, 400, 1, 8, 3, true},
+    {352, 452, &PM.HUE[0], &PM.HUE[1], 9, 10, -180, 180, 1, 8, 3, true},
+    {353, 453, &PM.COLOR_TEMP[0], &PM.COLOR_TEMP[1], 5, 6, 0, 1, 1, 0, 5, true},
+    {354, 454, &PM.GAMMA[0], &PM.GAMMA[1], 5, 6, 0, 7, 1, 0, 5, true},
+    {355, 455, &PM.CLRM1[0], &PM.CLRM1[1], 5, 6, 0, 4, 1, 0, 3, true},
+    {356, 456, &PM.CLRM2[0], &PM.CLRM2[1], 5, 6, 0, 4, 1, 0, 3, true},
+    {357, 457, &PM.CLRM3[0], &PM.CLRM3[1], 5, 6, 0, 4, 1, 0, 3, true},
+    {36, 46, &PB_36, &PB_46, 15, 15, 0, 3, 1, 0, 5, false},
+    {361, 461, &PM.PD[0], &PM.PD[1], 5, 6, 0, 2, 1, 0, 5, true},
+    {362, 462, &PM.PD_DELAY[0], &PM.PD_DELAY[1], 5, 6, 0, 15, 1, 0, 3, true},
+    {363, 463, &PM.IPLUT[0], &PM.IPLUT[1], 5, 6, 0, 4, 1, 0, 5, true},
+    {364, 464, &PM.DIAG[0], &PM.DIAG[1], 5, 6, 0, 3, 1, 0, 3, true},
+    {37, 47, &PB_37, &PB_47, 15, 15, 0, 5, 1, 0, 5, false},
+    {371, 471, &PM.HNR[0], &PM.HNR[1], 5, 6, 0, 3, 1, 0, 3, true},
+    {372, 472, &PM.VNR[0], &PM.VNR[1], 5, 6, 0, 3, 1, 0, 3, true},
+    {373, 473, &PM.TNR[0], &PM.TNR[1], 5, 6, 0, 3, 1, 0, 3, true},
+    {374, 474, &PM.BNR[0], &PM.BNR[1], 5, 6, 0, 3, 1, 0, 3, true},
+    {375, 475, &PM.MNR[0], &PM.MNR[1], 5, 6, 0, 3, 1, 0, 3, true},
+    {376, 476, &PM.COMB[0], &PM.COMB[1], 5, 6, 0, 3, 1, 0, 3, true},
 };
 
 TEST(ChannelRows, EveryRowAsTheDigestGivesIt) {
     funcTableInstallProgram();
     for (const Digest& d : kDigest) {
-        const int r3 = funcNum2TblInx(static_cast<int>(d.node));
-        const int r4 = funcNum2TblInx(static_cast<int>(d.node4));
-        ASSERT_NE(r3, 0) << d.node;
-        ASSERT_NE(r4, 0) << d.node4;
-        const struct {
-            const FuncRow& row;
-            void* value;
-            uint32_t type;
-        } both[] = {{funcDataTbl[r3], d.ch1, d.type1}, {funcDataTbl[r4], d.ch2, d.type2}};
-        for (const auto& b : both) {
-            const FuncRow& f = b.row;
-            EXPECT_EQ(f.value, b.value) << f.node;
-            EXPECT_EQ(f.type, b.type) << f.node;
-            EXPECT_EQ(f.min.i, d.min) << f.node;
-            EXPECT_EQ(f.max.i, d.max) << f.node;
-            EXPECT_EQ(f.step.i, d.step) << f.node;
-            EXPECT_EQ(f.fast.i, d.fast) << f.node;
-            EXPECT_EQ(f.callMode, d.mode) << f.node;
-            EXPECT_EQ(f.enable, 1) << f.node;
-            EXPECT_EQ(f.action != nullptr, d.action) << f.node;
-            EXPECT_NE(f.screen, nullptr) << f.node;
-        }
-        EXPECT_EQ(funcDataTbl[r4].screen, funcDataTbl[r3].screen) << d.node4 << " draws through " << d.node;
+        const FuncRow* r3 = expectRow(d.node, {d.type1, d.ch1, d.min, d.max, d.step, d.fast, d.mode});
+        const FuncRow* r4 = expectRow(d.node4, {d.type2, d.ch2, d.min, d.max, d.step, d.fast, d.mode});
+        ASSERT_TRUE(r3 && r4) << d.node;
+        EXPECT_EQ(r3->action != nullptr, d.action) << d.node;
+        EXPECT_EQ(r4->action != nullptr, d.action) << d.node4;
+        EXPECT_NE(r3->screen, nullptr) << d.node;
+        EXPECT_EQ(r4->screen, r3->screen) << d.node4 << " draws through " << d.node;
     }
 }
 
 }  // namespace
+}  // namespace hx40test
