@@ -17,6 +17,8 @@
 #include "sys/locks.h"
 #include "sys/timeutil.h"
 
+#include <atomic>
+
 namespace {
 
 constexpr int kNodeLayoutWindow = 23;
@@ -25,8 +27,9 @@ constexpr uint8_t kLayoutOneCustom = 4, kLayoutTwoCustom = 5;
 constexpr int kReportAllWindows = 2;
 constexpr uint32_t kAutoAspectWaitMs = 1000, kTooBigShownMs = 1000;
 
-// 1 while the customisation-loss warning is shown and not yet confirmed.
-uint8_t prevCustScan = 0;
+// 1 while the customisation-loss warning is shown and not yet confirmed
+// (the menu draws, the protocol thread may run the action).
+std::atomic<uint8_t> prevCustScan{0};
 
 int channel() { return Channel == 1 ? 1 : 0; }
 bool output4k(int ch) { return PM.OUTPUT_RES_SEL[ch] == kOutputFormat4K; }

@@ -3,6 +3,7 @@
 // keys, and what the screens show.
 #include "unit/menu/channel_fixture.h"
 
+#include "core/paramcmd.h"
 #include "menu/channel_pages.h"
 #include "menu/menu_engine.h"
 #include "sys/frontpanel.h"
@@ -77,6 +78,24 @@ TEST_F(ChannelPicture, ChannelTwoValuesReachChannelTwosRegisters) {
     EXPECT_EQ(chip().regCode(0x321802, 0), 0u) << "channel 1 is not rebuilt";
     act(342);
     EXPECT_EQ(chip().regCode(0x321802, 0), 96u);
+}
+
+TEST_F(ChannelPicture, AProtocolSetOfATwinActsOnChannelTwo) {
+    float f = 0;
+    int32_t i = 0;
+    const char* t = nullptr;
+    vp.gFlags = 0;  // the menu closed: the action runs in the calling thread
+    Channel = 0;
+    EXPECT_EQ(parseVidCmd(" 0,441,-64", &f, &i, &t), 5);
+    EXPECT_EQ(PM.BRIGHT[1], -64);
+    EXPECT_EQ(PM.BRIGHT[0], 0);
+    EXPECT_EQ(Channel, 0) << "the thread's channel comes back";
+    const Lines expected = {"scaler.build_picture ch=1 caller=func441 input=0", "scaler.set_sharpness ch=1 h=0 v=0 channels=1"};
+    EXPECT_EQ(calls(), expected);
+    EXPECT_EQ(chip().regCode(0x321802, 1), 0xFFC0u);
+    PM.OUTPUT_RES_SEL[1] = 42;
+    EXPECT_EQ(parseVidCmd(" 0,441,32", &f, &i, &t), 3) << "channel 2 in 4K refuses its values";
+    EXPECT_EQ(PM.BRIGHT[1], -64);
 }
 
 TEST_F(ChannelPicture, ValuesStepWithTheKeysWithinTheirBounds) {
