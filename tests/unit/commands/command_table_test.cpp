@@ -1,3 +1,5 @@
+#include "command_words.h"
+
 #include "commands/command_table.h"
 #include "commands/commands.h"
 #include "protocol/parser.h"
@@ -14,28 +16,8 @@ using NorvaCommands::RowKind;
 
 namespace {
 
-class CommandTableTest : public ::testing::Test {
-protected:
-    CommandTableTest() : parser_(NorvaCommands::CreateParser()) {
-        parser_->SetOutlets(Protocol7700::ReplyOutlets{
-            [this](const std::string& t) { others_ += "serial:" + t; },
-            [this](const std::string& t) { others_ += "tcp:" + t; },
-            [this](const std::string& t) { others_ += "udp:" + t; },
-            [this](const std::string& t, int id) { others_ += "ws" + std::to_string(id) + ":" + t; },
-            nullptr,
-        });
-    }
-
-    std::string line(const std::string& text) {
-        std::string result, iface = "tcp";
-        parser_->Parse(nullptr, text, result, iface, 0);
-        return result;
-    }
-
-    TempBoard board_{true, true};  // with the journal
-    std::unique_ptr<Protocol7700::Parser> parser_;
-    std::string others_;  // what went to every client
-};
+// The device's parser on a fresh board (with the journal).
+using CommandTableTest = hx40test::CommandWords;
 
 }  // namespace
 
