@@ -115,6 +115,11 @@ TEST(DeviceCommands, EthPortMovesTheControlPortsWhileTheDeviceRuns) {
     EXPECT_EQ(storedPort(dev, 20), dev.tcpPort);
     LoopbackTcp factory(dev.tcpPort);
     EXPECT_EQ(ask(factory, "#"), "~01@ OK\r\n");
+    // The port in service is kept as it is.
+    const std::string same = std::to_string(dev.tcpPort);
+    EXPECT_EQ(ask(factory, "#ETH-PORT TCP," + same), "~01@ETH-PORT TCP," + same + " OK\r\n");
+    LoopbackTcp still(dev.tcpPort);
+    EXPECT_EQ(ask(still, "#"), "~01@ OK\r\n");
 }
 
 // A TCP port another program held at the start can be taken over later.
