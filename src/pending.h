@@ -32,6 +32,10 @@ void func384(int row);
 void func484(int row);
 void enforce_test_pattern(int channel);
 
+// Reports the custom-window geometry to the control ports (0 channel 0,
+// 1 channel 1, other values every window); the older engine's handlers own it.
+void get_win_cust_of_all_windows(int which);
+
 // The HDBaseT transceivers: the start-up firmware check, and holding all
 // four in reset for power saving.
 int valens_init();
