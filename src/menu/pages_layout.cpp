@@ -279,16 +279,15 @@ void postConversionRequest(int code, int channel) {
 void osd_func2(int row) { pageListScreen(row, {kTab, nullptr, nullptr}, menu_list_2); }
 
 void osd_func21(int row) {
+    const bool fourK = output4k();
+    if (fourK) {
+        MutexLock lock(PM_mutex);
+        PM.DISPLAY_MODE = 1;
+    }
     static std::once_flag first;
     std::call_once(first, switch_osd);
     pageOpen(row, kLayoutTitle);
-    if (output4k()) {
-        {
-            MutexLock lock(PM_mutex);
-            PM.DISPLAY_MODE = 1;
-        }
-        warning("Overlay Mode Only", 355);
-    }
+    if (fourK) warning("Overlay Mode Only", 355);
     pageList(row, formated_osd_list(menu_list_21));
     pageShow();
 }
