@@ -102,6 +102,21 @@ void retype(int ch, int inp, int type, int no_reconfigure) {
     confNewVideo(ch);
 }
 
+// Copies an input's value into the per-channel copy of every channel that
+// shows the input, then applies it there.
+template <class Apply>
+void toShowingChannels(int inp, int8_t PMIRec::*field, uint8_t (PMRec::*copy)[2], Apply apply) {
+    const int8_t value = readPmi(inp, field);
+    for (int ch = 0; ch < 2; ++ch) {
+        if (!shows(ch, inp)) continue;
+        {
+            MutexLock lock(PM_mutex);
+            (PM.*copy)[ch] = static_cast<uint8_t>(value);
+        }
+        apply(ch, value);
+    }
+}
+
 // An input no channel shows became HDMI: its stored zones lose the analog
 // takeover, as a shown one does in PM.
 void clearStoredTakeover(int inp) {
@@ -391,11 +406,8 @@ void func1x3(int node) {
 
 void SetInputHDCPMode(int inp) {
     if (inp < 0 || inp >= kInputPages) return;
-    const int8_t value = readPmi(inp, &PMIRec::HDCP_MODE);
-    EP9442_HdmiEnHdcp(inp, value);
-    MutexLock lock(PM_mutex);
-    for (int ch = 0; ch < 2; ++ch)
-        if (shows(ch, inp)) PM.HDCP_MODE[ch] = static_cast<uint8_t>(value);
+    EP9442_HdmiEnHdcp(inp, readPmi(inp, &PMIRec::HDCP_MODE));
+    toShowingChannels(inp, &PMIRec::HDCP_MODE, &PMRec::HDCP_MODE, [](int, int) {});
 }
 
 void func1x4(int node) {
@@ -409,28 +421,14 @@ void func1x4(int node) {
 
 void SetInputColorSpace(int inp) {
     if (inp < 0 || inp >= kInputPages) return;
-    const int8_t value = readPmi(inp, &PMIRec::COLOR_SPACE);
-    for (int ch = 0; ch < 2; ++ch) {
-        if (!shows(ch, inp)) continue;
-        {
-            MutexLock lock(PM_mutex);
-            PM.COLOR_SPACE[ch] = static_cast<uint8_t>(value);
-        }
-        frontEnd_setColorSpace(ch, value);
-    }
+    toShowingChannels(inp, &PMIRec::COLOR_SPACE, &PMRec::COLOR_SPACE, frontEnd_setColorSpace);
 }
 
 void SetInputAutopos(int inp, int no_rebuild) {
     if (inp < 0 || inp >= kInputPages) return;
-    const int8_t value = readPmi(inp, &PMIRec::AUTOPOS);
-    for (int ch = 0; ch < 2; ++ch) {
-        if (!shows(ch, inp)) continue;
-        {
-            MutexLock lock(PM_mutex);
-            PM.AUTOPOS[ch] = static_cast<uint8_t>(value);
-        }
-        if (no_rebuild != 1) build_picture(ch, __func__, __LINE__);
-    }
+    toShowingChannels(inp, &PMIRec::AUTOPOS, &PMRec::AUTOPOS, [no_rebuild](int ch, int) {
+        if (no_rebuild != 1) build_picture(ch, "SetInputAutopos", __LINE__);
+    });
 }
 
 void func1x5(int node) {

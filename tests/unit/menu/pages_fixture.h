@@ -8,6 +8,7 @@
 
 #include "core/core_state.h"
 #include "core/functable.h"
+#include "core/paramcmd.h"
 #include "core/pm.h"
 #include "menu/complex_osd.h"
 #include "menu/menu_engine.h"
@@ -66,6 +67,13 @@ protected:
     }
 
     static int row(int node) { return funcNum2TblInx(node); }
+    // A "Y" set or get as the protocol sends it: the status.
+    static int setByProtocol(const char* text) {
+        float f;
+        int32_t i;
+        const char* t = nullptr;
+        return parseVidCmd(text, &f, &i, &t);
+    }
     static void key(int k, uint32_t param = 0) { stLoop_proc(_stloop_proc_param{k, 0, param}); }
     // What a step does around a screen: the base screen, then the screen.
     static void screen(int node) {

@@ -5,7 +5,6 @@
 
 #include "core/core_state.h"
 #include "core/osd_timer.h"
-#include "core/paramcmd.h"
 #include "core/pm_store.h"
 #include "menu/pages_inputs.h"
 #include "video/edid.h"
@@ -19,15 +18,7 @@ using ::testing::Contains;
 using ::testing::IsSupersetOf;
 using ::testing::Not;
 
-class InputPages : public Pages {
-protected:
-    static int setByProtocol(const char* text) {
-        float f;
-        int32_t i;
-        const char* t = nullptr;
-        return parseVidCmd(text, &f, &i, &t);
-    }
-};
+using InputPages = Pages;
 
 TEST_F(InputPages, InputPageGreysTheItemsTheSignalTypeRulesOut) {
     struct Case {

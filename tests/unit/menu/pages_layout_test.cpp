@@ -4,7 +4,6 @@
 #include "unit/menu/pages_fixture.h"
 
 #include "core/osd_timer.h"
-#include "core/paramcmd.h"
 #include "menu/pages_layout.h"
 #include "platform/hw.h"
 #include "sys/eeprom.h"
@@ -38,12 +37,6 @@ protected:
         std::vector<std::string> out;
         for (const _EXMSG& m : drain(E_EXMSG_TYPE_CNV)) out.push_back(std::to_string(m.key) + "/" + std::to_string(m.mode >> 8));
         return out;
-    }
-    static int setByProtocol(const char* text) {
-        float f;
-        int32_t i;
-        const char* t = nullptr;
-        return parseVidCmd(text, &f, &i, &t);
     }
 };
 
