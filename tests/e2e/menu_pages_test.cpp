@@ -31,7 +31,7 @@ void waitReady(SimDevice& dev) {
 // Taps a key and waits until the OSD shows text.
 void tapUntil(SimDevice& dev, const char* key, const std::string& text) {
     tap(dev, key);
-    EXPECT_TRUE(dev.waitFor([&] { return shows(dev, text); }, 3000)) << key << " should show " << text << "\n"
+    EXPECT_TRUE(dev.waitFor([&] { return shows(dev, text); }, 5000)) << key << " should show " << text << "\n"
                                                                       << shownOsd(dev);
 }
 
