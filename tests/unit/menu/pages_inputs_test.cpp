@@ -84,22 +84,6 @@ TEST_F(InputPages, EdidPagesOfVgaAndOfInputsWithoutAnEdid) {
         << "the warning stands behind the two choices";
 }
 
-TEST_F(InputPages, HdcpColourSpaceAndVolumeScreens) {
-    PM_I[1].HDCP_MODE = 1;
-    PM_I[1].COLOR_SPACE = 2;
-    PM_I[1].INP_VOLUME = -12;
-    PM.SEL_INPUT[0] = 2;
-    screen(123);
-    EXPECT_THAT(shown(), IsSupersetOf({"345,138 199/255 WARNING: Active Input", "320,12 0/255 HDMI 2",
-                                       "344,42 255/252 HDCP", "330,234 0/255 Off", "330,266 255/252 On"}));
-    osd_swap();
-    screen(124);
-    EXPECT_THAT(shown(), IsSupersetOf({"330,234 0/255 Auto", "330,266 0/255 RGB", "330,298 255/252 YCbCr"}));
-    osd_swap();
-    screen(125);
-    EXPECT_THAT(shown(), IsSupersetOf({"344,42 255/252 Volume", "530,228 248/1 -12"}));
-}
-
 // ---- the native-resolution browser ----
 
 TEST_F(InputPages, NativeBrowserWrapsAndEnterKeepsTheShownEntry) {
