@@ -46,10 +46,7 @@ void func384(int row) { board::journal("pending", "func384 row=%d", row); }
 void func484(int row) { board::journal("pending", "func484 row=%d", row); }
 void enforce_test_pattern(int channel) { board::journal("pending", "enforce_test_pattern channel=%d", channel); }
 
-[[gnu::weak]] void func23(int row) { board::journal("pending", "func23 row=%d", row); }
-[[gnu::weak]] void get_win_cust_of_all_windows(int which) {
-    board::journal("pending", "get_win_cust_of_all_windows which=%d", which);
-}
+void get_win_cust_of_all_windows(int which) { board::journal("pending", "get_win_cust_of_all_windows which=%d", which); }
 
 int valens_init() {
     pending("valens_init");

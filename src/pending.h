@@ -42,12 +42,8 @@ void func384(int row);
 void func484(int row);
 void enforce_test_pattern(int channel);
 
-// Owned by the layout page and the older engine; weak here, so that the
-// real one replaces it as soon as it is linked (delete these two then).
-// The layout page's window action.
-void func23(int row);
-// Reports the custom output windows as WIN-CUST? does: 0 channel 0, 1
-// channel 1, 2 all windows.
+// Reports the custom-window geometry to the control ports (0 channel 0,
+// 1 channel 1, other values every window); the older engine's handlers own it.
 void get_win_cust_of_all_windows(int which);
 
 // The HDBaseT transceivers: the start-up firmware check, and holding all

@@ -6,6 +6,8 @@
 #include "menu/channel_pages.h"
 #include "menu/channel_picture_pages.h"
 #include "menu/pages_factory.h"
+#include "menu/pages_inputs.h"
+#include "menu/pages_layout.h"
 #include "menu/pages_misc.h"
 #include "menu/pages_network.h"
 #include "menu/root_page.h"
@@ -14,6 +16,8 @@ std::span<const FuncRowGroup> programRowGroups() {
     // Sized by its lines, so that a group is added by adding its line.
     static const FuncRowGroup groups[] = {
         {"root", rootPageRows()},
+        {"inputs", inputPageRows()},
+        {"layout", layoutPageRows()},
         {"core", coreFuncRows()},
         {"channel pages", channelPageRows()},
         {"channel input", channelInputRows()},

@@ -5,6 +5,7 @@
 #include "core/get_param.h"
 #include "core/pm.h"
 #include "core/switching.h"
+#include "menu/complex_osd.h"
 #include "menu/menu_engine.h"
 #include "platform/journal.h"
 #include "sys/frontpanel.h"
@@ -202,6 +203,7 @@ int setRow(int node, int row, std::string_view valueText) {
     if ((vp.gFlags.load() & VP_GFLAG_MENU_OPEN) == 0) {
         runFuncInd(row);
     } else {
+        breakOutComplexOsd(BREAKOUT_PROTOCOL);  // a browser waiting for keys gives way and the menu closes
         gProtFuncNum = node;
         stLoop(KEY_RUN_PROTOCOL_NODE);
     }

@@ -10,6 +10,7 @@
 #include "core/pm_store.h"
 #include "core/switching.h"
 #include "menu/channel_pages.h"
+#include "menu/pages_layout.h"
 #include "pending.h"
 #include "scaler/output_formats.h"
 #include "scaler/picture.h"

@@ -179,6 +179,7 @@ TEST(FuncTable, TheProgramTableHoldsTheCoreRows) {
     EXPECT_EQ(funcDataTbl[closed].type, 15u);
     EXPECT_EQ(funcDataTbl[closed].action, nullptr);
     EXPECT_EQ(funcTableSize(), 1 + 1 + 34 + 1  // the sentinel, the root page, the core rows
+                                   + 81 + 20  // the input pages, the layout pages
                                    + 2 + 26 + 50  // the channel pages: structure, input and window, picture
                                    + 24 + 55 + 4);  // page 5: Misc, network and serial, factory resets
 }
