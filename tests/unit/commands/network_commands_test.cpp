@@ -151,6 +151,11 @@ TEST_F(NetworkWords, WebSecurityChecksTheCurrentPasswordAndNeverEchoesOne) {
         EXPECT_EQ(everyone(), toAll(c.reply)) << c.sent;
         EXPECT_EQ(board_.read("root/persist/httpd.conf"), c.conf) << c.sent;
     }
+    // A line the parser refuses (a missing parameter) is answered to the
+    // requester alone, without the password it carried.
+    EXPECT_EQ(line("#WEB-PASSW s3cret"), "~01@WEB-PASSW **** ERR1\r\n");
+    EXPECT_EQ(line("#WEB-SECUR 1"), "~01@WEB-SECUR **** ERR1\r\n");
+    EXPECT_EQ(everyone(), "");
     // Each save restarted the daemon on the board.
     ASSERT_TRUE(restartsDone());
     const std::string tools = toolsLog(board_);
