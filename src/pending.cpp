@@ -12,15 +12,7 @@ void pending(const char* name) {
     board::journal("pending", "%s", name);
 }
 
-// An unsupervised table thread whose body is not built yet.
-void* endsAtOnce(const char* name) {
-    pending(name);
-    return nullptr;
-}
-
 }  // namespace
-
-void* port_tunneling_thread(void*) { return endsAtOnce("port_tunneling_thread"); }
 
 std::atomic<int> valence_update_in_operation_mode{0};
 

@@ -8,9 +8,6 @@
 #include <atomic>
 #include <cstdint>
 
-// Thread bodies of the thread table.
-void* port_tunneling_thread(void*);  // PTNL
-
 // Shared flags of the menu engine and the upgrade.
 extern std::atomic<int> valence_update_in_operation_mode;
 
