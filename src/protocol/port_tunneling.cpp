@@ -116,16 +116,7 @@ void applySerial() {
     if (ttyIn < 0) cannotOpenPort();
     ttyInUsable = true;
     const TunnelLine line = tunnelLine();
-    termios t{};
-    t.c_iflag = IGNPAR;
-    t.c_oflag = 0;
-    t.c_lflag = 0;
-    t.c_cflag = speedFlag(line.baudIndex) | CLOCAL | CREAD | sizeFlag(line.dataBits) |
-                (line.stopBits == 2 ? CSTOPB : 0) | parityFlags(line.parity);
-    cfsetispeed(&t, speedFlag(line.baudIndex));
-    cfsetospeed(&t, speedFlag(line.baudIndex));
-    t.c_cc[VMIN] = 1;
-    t.c_cc[VTIME] = 0;
+    const termios t = tunnelTermios(line);
     for (int fd : {ttyOut, ttyIn}) {
         ::tcflush(fd, TCIFLUSH);
         ::tcsetattr(fd, TCSADRAIN, &t);
@@ -233,7 +224,8 @@ void toNetwork(const char* bytes, size_t n) {
         rc = ::sendto(listen_sd, bytes, n, MSG_NOSIGNAL | MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&peer),
                       sizeof peer);
     } else {
-        return;  // no peer yet: the bytes are dropped
+        board::journal("ptnl.drop", "bytes=%zu", n);  // no peer yet
+        return;
     }
     if (rc < 0) {
         PRINT(PRINT_GENERAL, "rc=%zd\r\n", rc);
@@ -320,6 +312,20 @@ TunnelLine tunnelLine() {
     const int bits = PM.PORT_TUNNELING_DATA_BITS < 3 ? PM.PORT_TUNNELING_DATA_BITS + 5 : 8;
     const int parity = PM.PORT_TUNNELING_PARITY < 5 ? PM.PORT_TUNNELING_PARITY : 0;
     return {baud, bits, parity, PM.PORT_TUNNELING_STOP_BITS == 1 ? 2 : 1};
+}
+
+termios tunnelTermios(const TunnelLine& line) {
+    termios t{};
+    t.c_iflag = IGNPAR;
+    t.c_oflag = 0;
+    t.c_lflag = 0;
+    t.c_cflag = speedFlag(line.baudIndex) | CLOCAL | CREAD | sizeFlag(line.dataBits) |
+                (line.stopBits == 2 ? CSTOPB : 0) | parityFlags(line.parity);
+    cfsetispeed(&t, speedFlag(line.baudIndex));
+    cfsetospeed(&t, speedFlag(line.baudIndex));
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    return t;
 }
 
 void* port_tunneling_thread(void*) {

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <termios.h>
 
 // The line settings, by the indexes PM stores (UART and UART? use them too).
 inline constexpr int baudrates[8] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
@@ -32,6 +33,8 @@ struct TunnelLine {
 // PM's line indexes, with the tunnel's reading of values out of range:
 // 9600 baud, eight data bits, no parity, one stop bit.
 TunnelLine tunnelLine();
+// The raw settings the bridge gives /dev/ttyS2 for a line.
+termios tunnelTermios(const TunnelLine& line);
 
 // Thread body of "PTNL": runs for the life of the program.
 void* port_tunneling_thread(void*);
