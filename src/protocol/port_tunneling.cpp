@@ -125,9 +125,11 @@ void applySerial() {
                    parity_string_const[line.parity], line.stopBits);
 }
 
-void socketFailure(const char* what) {
-    if (!gFailureShown) std::printf("%s: %s\n", what, std::strerror(errno));
+void socketFailure(const char* what, const Config& c) {
+    if (gFailureShown) return;
     gFailureShown = true;
+    std::printf("%s: %s\n", what, std::strerror(errno));
+    board::journal("ptnl.idle", "%s port=%u", c.tcp ? "tcp" : "udp", c.port);
 }
 
 // Opens the listening socket of the stored mode and port; false (tunnel
@@ -144,16 +146,16 @@ bool open_listen_socket() {
     a.sin_port = htons(c.port);
     listen_sd = ::socket(AF_INET, (c.tcp ? SOCK_STREAM : SOCK_DGRAM) | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (listen_sd < 0) {
-        socketFailure("socket() failed");
+        socketFailure("socket() failed", c);
         return false;
     }
     const int one = 1;
     if (c.tcp && ::setsockopt(listen_sd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) != 0) {
-        socketFailure("setsockopt() failed");
+        socketFailure("setsockopt() failed", c);
     } else if (::bind(listen_sd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        socketFailure("bind() failed");
+        socketFailure("bind() failed", c);
     } else if (c.tcp && ::listen(listen_sd, kListenBacklog) != 0) {
-        socketFailure("listen() failed");
+        socketFailure("listen() failed", c);
     } else {
         gFailureShown = false;
         gListenShown = listen_sd;
@@ -161,7 +163,6 @@ bool open_listen_socket() {
         board::journal("ptnl.listen", "%s port=%u", c.tcp ? "tcp" : "udp", c.port);
         return true;
     }
-    board::journal("ptnl.idle", "%s port=%u", c.tcp ? "tcp" : "udp", c.port);
     closeFd(listen_sd);
     return false;
 }
