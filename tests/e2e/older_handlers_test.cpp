@@ -2,6 +2,7 @@
 // control system uses them over TCP: the board's clock, programs run on the
 // board, its chips, power saving, the delayed factory reset, and the serial
 // settings of the tunnel and the user ports.
+#include "e2e/settled_device.h"
 #include "support/sim_device.h"
 #include "unit/protocol/loopback.h"
 
@@ -19,18 +20,6 @@ using namespace hx40test;
 namespace {
 
 constexpr int kWaitMs = 15000;
-
-void startAndSettle(SimDevice& dev) {
-    std::string why;
-    ASSERT_TRUE(dev.start({}, &why)) << why;
-    ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("initialising 0 0") != std::string::npos; }, kWaitMs))
-        << dev.ctl("state");
-}
-
-std::string ask(LoopbackTcp& tcp, const std::string& line) {
-    if (!tcp.send(line)) return "(not sent)";
-    return tcp.until("\r\n", kWaitMs);
-}
 
 // The journal time (ms) of the first line holding needle behind from; -1.
 long long journalMs(const std::string& journal, const std::string& needle, size_t from = 0) {

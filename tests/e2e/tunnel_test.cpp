@@ -2,6 +2,7 @@
 // with PTNL-CFG: bytes both ways over TCP and UDP, a move that waits for the
 // client to leave, an empty datagram that reopens, and a port already in
 // use that leaves the tunnel idle while the program goes on.
+#include "e2e/settled_device.h"
 #include "support/sim_device.h"
 #include "unit/protocol/loopback.h"
 
@@ -13,11 +14,6 @@ using namespace hx40test;
 namespace {
 
 constexpr int kWaitMs = 15000;
-
-std::string ask(LoopbackTcp& tcp, const std::string& line) {
-    if (!tcp.send(line)) return "(not sent)";
-    return tcp.until("\r\n", kWaitMs);
-}
 
 std::string cfg(const char* mode, int port) { return std::string("#PTNL-CFG ") + mode + "," + std::to_string(port) + "\r"; }
 
