@@ -128,9 +128,10 @@ void p7kSetTime(COMM_TYPE port, int id, const char* params) {
     text.erase(0, text.find_first_not_of(" \t"));
     text.erase(text.find_last_not_of(" \t\r\n") + 1);
     const size_t colon = text.rfind(':');
+    const std::string head = text.substr(0, colon);
     std::tm t{};
     long long seconds = 0;
-    const char* end = colon == std::string::npos ? nullptr : strptime(text.substr(0, colon).c_str(), "%a,%d-%m-%Y,%H:%M", &t);
+    const char* end = colon == std::string::npos ? nullptr : strptime(head.c_str(), "%a,%d-%m-%Y,%H:%M", &t);
     if (end == nullptr || *end != '\0' || !p7kDecimal(std::string_view(text).substr(colon + 1), seconds) ||
         seconds < 0) {
         protocol_out_error(port, id, params, P7K_ERR_SYNTAX);

@@ -21,8 +21,7 @@ std::string cfg(const char* mode, int port) { return std::string("#PTNL-CFG ") +
 
 TEST(Tunnel, PtnlCfgMovesTheTunnelBetweenTcpAndUdp) {
     SimDevice dev;
-    std::string why;
-    ASSERT_TRUE(dev.start({}, &why)) << why;
+    startAndSettle(dev);
     LoopbackTcp control(dev.tcpPort);
     SerialTerminal term(dev.root(), "ttyS2");
     ASSERT_TRUE(term.ok());
@@ -67,8 +66,7 @@ TEST(Tunnel, PtnlCfgMovesTheTunnelBetweenTcpAndUdp) {
 
 TEST(Tunnel, APortInUseLeavesTheTunnelIdleAndTheProgramRunning) {
     SimDevice dev;
-    std::string why;
-    ASSERT_TRUE(dev.start({}, &why)) << why;
+    startAndSettle(dev);
     LoopbackTcp control(dev.tcpPort);
     // The control port itself: the tunnel cannot have it.
     EXPECT_EQ(ask(control, cfg("TCP", dev.tcpPort)), "~01@PTNL-CFG TCP," + std::to_string(dev.tcpPort) + " OK\r\n");
