@@ -8,15 +8,6 @@
 #include <atomic>
 #include <cstdint>
 
-// Thread bodies of the thread table.
-void* port_tunneling_thread(void*);  // PTNL
-
-// Serial-port tunnelling, as the menu's tunnelling items drive it: the
-// thread reopens its network socket with the mode and port of PM, or
-// reopens /dev/ttyS2 with the serial settings of PM.
-void reconfigure_socket();
-void port_tunneling_rs232_configuration();
-
 // Screens of page 5's information and upgrade pages (items 1 and 4).
 void osd_func51(int row);
 void osd_func54(int row);
@@ -42,9 +33,6 @@ void func384(int row);
 void func484(int row);
 void enforce_test_pattern(int channel);
 
-// Reports the custom-window geometry to the control ports (0 channel 0,
-// 1 channel 1, other values every window); the older engine's handlers own it.
-void get_win_cust_of_all_windows(int which);
 
 // The HDBaseT transceivers: the start-up firmware check, and holding all
 // four in reset for power saving.

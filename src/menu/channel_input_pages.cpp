@@ -4,6 +4,7 @@
 #include "menu/channel_input_pages.h"
 
 #include "commands/notifications.h"
+#include "commands/p7k_handlers.h"
 #include "core/core_state.h"
 #include "core/functable.h"
 #include "core/pm.h"

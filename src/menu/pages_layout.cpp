@@ -1,6 +1,7 @@
 #include "menu/pages_layout.h"
 
 #include "commands/notifications.h"
+#include "commands/p7k_handlers.h"
 #include "core/audio.h"
 #include "core/autoswitch.h"
 #include "core/core_state.h"
