@@ -73,13 +73,7 @@ bool parseOffset(std::string_view f, Offset& out) {
     return true;
 }
 
-void postPowerKey() {
-    _EXMSG m;
-    m.key = KEY_POWER;
-    m.mode = static_cast<uint16_t>(mode_stat.load());
-    m.source = KEY_SOURCE_PROGRAM;
-    send_message_q(E_EXMSG_TYPE_KEYPAD, &m);
-}
+void postPowerKey() { post_program_key(E_EXMSG_TYPE_KEYPAD, KEY_POWER); }
 
 constexpr int kIdFactory = 46;
 constexpr int kIdDumpAll = 39;
