@@ -13,18 +13,7 @@ void pending(const char* name) {
     board::journal("pending", "%s", name);
 }
 
-// An unsupervised table thread whose body is not built yet.
-void* endsAtOnce(const char* name) {
-    pending(name);
-    return nullptr;
-}
-
 }  // namespace
-
-void* port_tunneling_thread(void*) { return endsAtOnce("port_tunneling_thread"); }
-
-void reconfigure_socket() { pending("reconfigure_socket"); }
-void port_tunneling_rs232_configuration() { pending("port_tunneling_rs232_configuration"); }
 
 void osd_func51(int row) { board::journal("pending", "osd_func51 row=%d", row); }
 
@@ -44,6 +33,7 @@ void func4823(int row) { board::journal("pending", "func4823 row=%d", row); }
 void func384(int row) { board::journal("pending", "func384 row=%d", row); }
 void func484(int row) { board::journal("pending", "func484 row=%d", row); }
 void enforce_test_pattern(int channel) { board::journal("pending", "enforce_test_pattern channel=%d", channel); }
+
 
 int valens_init() {
     pending("valens_init");

@@ -8,15 +8,6 @@
 #include <atomic>
 #include <cstdint>
 
-// Thread bodies of the thread table.
-void* port_tunneling_thread(void*);  // PTNL
-
-// Serial-port tunnelling, as the menu's tunnelling items drive it: the
-// thread reopens its network socket with the mode and port of PM, or
-// reopens /dev/ttyS2 with the serial settings of PM.
-void reconfigure_socket();
-void port_tunneling_rs232_configuration();
-
 // Screen of page 5's information page (item 1).
 void osd_func51(int row);
 
@@ -40,6 +31,7 @@ void func4823(int row);
 void func384(int row);
 void func484(int row);
 void enforce_test_pattern(int channel);
+
 
 // The HDBaseT transceivers: the start-up firmware check, and holding all
 // four in reset for power saving.

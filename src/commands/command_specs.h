@@ -22,10 +22,10 @@ class ProtocolVersionCommandSpec : public TableCommandSpec { public: using Table
 class FirmwareVersionCommandSpec : public TableCommandSpec { public: using TableCommandSpec::TableCommandSpec; };
 class DirCommandSpec : public TableCommandSpec { public: using TableCommandSpec::TableCommandSpec; };
 class GetWebSecurCommandSpec : public TableCommandSpec { public: using TableCommandSpec::TableCommandSpec; };
-class SetWebSecurCommandSpec : public TableCommandSpec { public: using TableCommandSpec::TableCommandSpec; };
+class SetWebSecurCommandSpec : public TableCommandSpec { public: using TableCommandSpec::TableCommandSpec; bool HidesParameters() const override { return true; } };
 class GetWebUserCommandSpec : public TableCommandSpec { public: using TableCommandSpec::TableCommandSpec; };
 class GetWebPasswCommandSpec : public TableCommandSpec { public: using TableCommandSpec::TableCommandSpec; };
-class SetWebPasswCommandSpec : public TableCommandSpec { public: using TableCommandSpec::TableCommandSpec; };
+class SetWebPasswCommandSpec : public TableCommandSpec { public: using TableCommandSpec::TableCommandSpec; bool HidesParameters() const override { return true; } };
 class GetNameCommandSpec : public TableCommandSpec { public: using TableCommandSpec::TableCommandSpec; };
 class GetEthernetPortCommandSpec : public TableCommandSpec { public: using TableCommandSpec::TableCommandSpec; };
 class GetNetGatewayCommandSpec : public TableCommandSpec { public: using TableCommandSpec::TableCommandSpec; };

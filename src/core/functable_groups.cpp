@@ -2,22 +2,31 @@
 // group that is built adds its rows here.
 #include "core/core_rows.h"
 #include "core/functable.h"
+#include "menu/channel_input_pages.h"
+#include "menu/channel_pages.h"
+#include "menu/channel_picture_pages.h"
 #include "menu/pages_factory.h"
+#include "menu/pages_inputs.h"
+#include "menu/pages_layout.h"
 #include "menu/pages_misc.h"
 #include "menu/pages_network.h"
 #include "menu/pages_upgrade.h"
 #include "menu/root_page.h"
 
-#include <array>
-
 std::span<const FuncRowGroup> programRowGroups() {
-    static const auto groups = std::to_array<FuncRowGroup>({
+    // Sized by its lines, so that a group is added by adding its line.
+    static const FuncRowGroup groups[] = {
         {"root", rootPageRows()},
+        {"inputs", inputPageRows()},
+        {"layout", layoutPageRows()},
         {"core", coreFuncRows()},
+        {"channel pages", channelPageRows()},
+        {"channel input", channelInputRows()},
+        {"channel picture", channelPictureRows()},
         {"misc", miscPageRows()},
         {"firmware upgrade", upgradePageRows()},
         {"network and serial", networkPageRows()},
         {"factory reset", factoryPageRows()},
-    });
+    };
     return groups;
 }

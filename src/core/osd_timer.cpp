@@ -3,6 +3,7 @@
 #include "core/core_state.h"
 #include "core/pm.h"
 #include "core/pm_store.h"
+#include "menu/complex_osd.h"
 #include "menu/menu_engine.h"
 #include "platform/journal.h"
 #include "sys/timers.h"
@@ -16,6 +17,7 @@ constexpr uint32_t kOsdTimeOutUnitMs = 30000;
 void exitOsdMenu() {
     if ((vp.gFlags.fetch_and(~uint32_t{VP_GFLAG_MENU_OPEN}) & VP_GFLAG_MENU_OPEN) == 0) return;
     board::journal("exitOsdMenu", "menu closed");
+    breakOutComplexOsd(BREAKOUT_TIMEOUT);  // a browser waiting for keys restores its value
     osdTimerKill();
     stLoop(kKeyCloseMenu);
     Sleep(50);

@@ -5,6 +5,7 @@
 #include "core/get_param.h"
 #include "core/pm.h"
 #include "core/switching.h"
+#include "menu/complex_osd.h"
 #include "menu/menu_engine.h"
 #include "platform/journal.h"
 #include "sys/frontpanel.h"
@@ -56,11 +57,7 @@ private:
 };
 
 void postKey(int queue, int key) {
-    _EXMSG m;
-    m.key = static_cast<uint16_t>(key);
-    m.mode = static_cast<uint16_t>(mode_stat.load());
-    m.source = KEY_SOURCE_PROGRAM;
-    if (send_message_q(queue, &m) != 0) PRINT(PRINT_GENERAL, "parseVidCmd: key %d not posted on queue %d\n", key, queue);
+    if (post_program_key(queue, static_cast<uint16_t>(key)) != 0) PRINT(PRINT_GENERAL, "parseVidCmd: key %d not posted on queue %d\n", key, queue);
 }
 
 bool parseInt(std::string_view s, int64_t& out) {
@@ -202,6 +199,7 @@ int setRow(int node, int row, std::string_view valueText) {
     if ((vp.gFlags.load() & VP_GFLAG_MENU_OPEN) == 0) {
         runFuncInd(row);
     } else {
+        breakOutComplexOsd(BREAKOUT_PROTOCOL);  // a browser waiting for keys gives way and the menu closes
         gProtFuncNum = node;
         stLoop(KEY_RUN_PROTOCOL_NODE);
     }

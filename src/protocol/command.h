@@ -61,6 +61,9 @@ public:
     const std::vector<ParameterType>& GetParameterTypes() const { return types_; }
     unsigned GetMandatoryCount() const { return mandatory_; }
     CmdResponseType GetResponseType() const { return response_; }
+    // True for words whose parameters are secrets (passwords): error lines
+    // show "****" instead of the text the client sent.
+    virtual bool HidesParameters() const { return false; }
 
     // Fills reply (no prefix, no line end; empty sends nothing) and returns
     // 0, or returns an error number. params holds the values the client sent,

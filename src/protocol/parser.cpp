@@ -107,6 +107,13 @@ std::unique_ptr<Session> Parser::CreateSession(int timeout, int now) const {
     return std::make_unique<Session>(this, static_cast<unsigned>(timeout), static_cast<unsigned>(now));
 }
 
+namespace {
+// The parameter text an error line repeats.
+std::string shown(const CommandSpec& command, const std::string& raw) {
+    return command.HidesParameters() ? "****" : raw;
+}
+}  // namespace
+
 std::string Parser::BuildErrorMessage(const std::string& name, const std::string& params,
                                       const std::list<ParameterValue>&, ActionReturnType code) const {
     return prefix_ + name + " " + params + " ERR" + std::to_string(code) + "\r\n";
@@ -172,7 +179,7 @@ void Parser::runCommand(Session* session, const std::string& chained, std::strin
         if (!convert(*target, word, raw, params, values)) {
             // Never broadcast, and it ends the line; a web client gets it
             // back like any other reply.
-            const std::string out = BuildErrorMessage(word, raw, values, 1);
+            const std::string out = BuildErrorMessage(word, shown(*target, raw), values, 1);
             st_parser_log->debug("command %s OnAction error", word.c_str());
             if (interface == "websocket") {
                 if (outlets_.websockets) outlets_.websockets(out, websocketId);
@@ -202,7 +209,7 @@ void Parser::runCommand(Session* session, const std::string& chained, std::strin
     const ActionReturnType rc = target->OnAction(session, values, reply, actionInterface);
     const std::string& name = byDefault ? typed : word;
     if (rc != 0) {
-        out = BuildErrorMessage(name, raw, values, rc);
+        out = BuildErrorMessage(name, shown(*target, raw), values, rc);
         st_parser_log->debug("command %s OnAction error", name.c_str());
         if (outlets_.console) {
             char line[160];

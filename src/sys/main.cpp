@@ -6,6 +6,7 @@
 #include "core/tbar.h"
 #include "core/usrmsg.h"
 #include "menu/menu_engine.h"
+#include "menu/saved_values.h"
 #include "osd/osd.h"
 #include "pending.h"
 #include "platform/board.h"
@@ -210,6 +211,7 @@ int main(int argc, char** argv) {
     parameterSanityCheck();
     audioUnmute();
     stInit();
+    menuValuesRegisterSimCtl();
     osd_debug_test_screen();
     pulseInputHotPlug();
     g_dsp_restart_option = opt.dsp;

@@ -178,8 +178,8 @@ TEST(FuncTable, TheProgramTableHoldsTheCoreRows) {
     ASSERT_NE(closed, 0);
     EXPECT_EQ(funcDataTbl[closed].type, 15u);
     EXPECT_EQ(funcDataTbl[closed].action, nullptr);
-    // The sentinel, the root page, the core rows, page 5's rows (24 of the
-    // Misc page, 2 of the upgrade entries, 55 of the network and serial
-    // pages, 4 of the factory resets).
-    EXPECT_EQ(funcTableSize(), 1 + 1 + 34 + 1 + 24 + 2 + 55 + 4);
+    EXPECT_EQ(funcTableSize(), 1 + 1 + 34 + 1  // the sentinel, the root page, the core rows
+                                   + 81 + 20  // the input pages, the layout pages
+                                   + 2 + 26 + 50  // the channel pages: structure, input and window, picture
+                                   + 24 + 2 + 55 + 4);  // page 5: Misc, upgrade entries, network and serial, factory resets
 }

@@ -1,0 +1,86 @@
+#include "menu/complex_osd.h"
+
+#include "core/osd_timer.h"
+#include "core/pm.h"
+#include "osd/osd.h"
+#include "platform/journal.h"
+#include "sys/frontpanel.h"
+#include "sys/msgq.h"
+#include "sys/timeutil.h"
+#include "sys/watchdog.h"
+
+#include <string>
+
+std::atomic<int> gBreakOutComplexOsd{BREAKOUT_NONE};
+
+namespace {
+
+// A browser is waiting for keys.
+std::atomic<bool> gWaiting{false};
+
+constexpr uint32_t kPollMs = 10;  // between polls of the queue: no busy wait
+constexpr uint32_t kBreakOutPauseMs = 125;
+constexpr uint32_t kRefusedMs = 500;
+constexpr int kRefusedX = 340, kRefusedY = 330;
+constexpr int kRefusedFg = 199, kRefusedBg = 255, kSize = 16;
+
+void refused() {
+    osd_put_ascii_string("   Ineffective Keystroke", kRefusedX, kRefusedY, kRefusedFg, kRefusedBg, 0, kSize);
+    Sleep(kRefusedMs);
+    osd_put_ascii_string(std::string(30, ' ').c_str(), kRefusedX, kRefusedY, kRefusedFg, kRefusedBg, 0, kSize);
+}
+
+}  // namespace
+
+void breakOutComplexOsd(int reason) {
+    if (!gWaiting) return;
+    gBreakOutComplexOsd = reason;
+    board::journal("complexOsd.breakOut", "reason=%d", reason);
+}
+
+ComplexOsdKeys::ComplexOsdKeys(uint32_t arrowPauseMs, bool programKeys)
+    : arrowPauseMs_(arrowPauseMs), programKeys_(programKeys) {
+    vp.gFlags.fetch_or(VP_GFLAG_MODAL_KEYS);
+    // A mark left by a time-out (or set just after the last browser took its
+    // final key) belongs to no one now.
+    gBreakOutComplexOsd = BREAKOUT_NONE;
+    gWaiting = true;
+}
+
+ComplexOsdKeys::~ComplexOsdKeys() { release(); }
+
+void ComplexOsdKeys::release() {
+    if (!held_) return;
+    held_ = false;
+    gWaiting = false;
+    vp.gFlags.fetch_and(~uint32_t{VP_GFLAG_MODAL_KEYS});
+}
+
+int ComplexOsdKeys::wait(_EXMSG* program) {
+    for (;;) {
+        WDT_Clear();
+        if (gBreakOutComplexOsd != BREAKOUT_NONE) {
+            Sleep(kBreakOutPauseMs);
+            return kComplexOsdBrokenOut;
+        }
+        _EXMSG m;
+        if (get_message_q(E_EXMSG_TYPE_KEYPAD, &m) < 0) {
+            Sleep(kPollMs);
+            continue;
+        }
+        board::journal("complexOsd.key", "key=%u source=%u", m.key, m.source);
+        if (programKeys_ && m.source == KEY_SOURCE_PROGRAM) {
+            if (program != nullptr) *program = m;
+            return kComplexOsdProgramKey;
+        }
+        int key = m.key;
+        if (key == KEY_LEFT) key = KEY_MENU;
+        else if (key == KEY_RIGHT) key = KEY_ENTER;
+        resetOsdTimer(PM.OSDTM);
+        if (key <= KEY_UP) {
+            Sleep(arrowPauseMs_);
+            return key;
+        }
+        refused();
+    }
+}
