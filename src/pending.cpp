@@ -26,10 +26,7 @@ void* port_tunneling_thread(void*) { return endsAtOnce("port_tunneling_thread");
 void reconfigure_socket() { pending("reconfigure_socket"); }
 void port_tunneling_rs232_configuration() { pending("port_tunneling_rs232_configuration"); }
 
-void osd_func51(int row) { board::journal("pending", "osd_func51 row=%d", row); }
 void osd_func54(int row) { board::journal("pending", "osd_func54 row=%d", row); }
-
-std::atomic<int> valence_update_in_operation_mode{0};
 
 void switchWebIndexPages(bool enable) {
     pending(enable ? "switchWebIndexPages(enable)" : "switchWebIndexPages(disable)");
@@ -45,9 +42,3 @@ void func4823(int row) { board::journal("pending", "func4823 row=%d", row); }
 void func384(int row) { board::journal("pending", "func384 row=%d", row); }
 void func484(int row) { board::journal("pending", "func484 row=%d", row); }
 void enforce_test_pattern(int channel) { board::journal("pending", "enforce_test_pattern channel=%d", channel); }
-
-int valens_init() {
-    pending("valens_init");
-    return 0;
-}
-void shut_all_valens() { pending("shut_all_valens"); }

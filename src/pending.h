@@ -17,12 +17,8 @@ void* port_tunneling_thread(void*);  // PTNL
 void reconfigure_socket();
 void port_tunneling_rs232_configuration();
 
-// Screens of page 5's information and upgrade pages (items 1 and 4).
-void osd_func51(int row);
+// Screen of page 5's upgrade page (item 4).
 void osd_func54(int row);
-
-// Shared flags of the menu engine and the upgrade.
-extern std::atomic<int> valence_update_in_operation_mode;
 
 // Start-up steps of other subsystems, in the order main calls them.
 void switchWebIndexPages(bool enable);
@@ -41,8 +37,3 @@ void func4823(int row);
 void func384(int row);
 void func484(int row);
 void enforce_test_pattern(int channel);
-
-// The HDBaseT transceivers: the start-up firmware check, and holding all
-// four in reset for power saving.
-int valens_init();
-void shut_all_valens();

@@ -3,6 +3,7 @@
 #include "core/core_rows.h"
 #include "core/functable.h"
 #include "menu/pages_factory.h"
+#include "menu/pages_info.h"
 #include "menu/pages_misc.h"
 #include "menu/pages_network.h"
 #include "menu/root_page.h"
@@ -14,6 +15,7 @@ std::span<const FuncRowGroup> programRowGroups() {
         {"root", rootPageRows()},
         {"core", coreFuncRows()},
         {"misc", miscPageRows()},
+        {"information", infoPageRows()},
         {"network and serial", networkPageRows()},
         {"factory reset", factoryPageRows()},
     });

@@ -179,6 +179,7 @@ TEST(FuncTable, TheProgramTableHoldsTheCoreRows) {
     EXPECT_EQ(funcDataTbl[closed].type, 15u);
     EXPECT_EQ(funcDataTbl[closed].action, nullptr);
     // The sentinel, the root page, the core rows, page 5's rows (24 of the
-    // Misc page, 55 of the network and serial pages, 4 of the factory resets).
-    EXPECT_EQ(funcTableSize(), 1 + 1 + 34 + 1 + 24 + 55 + 4);
+    // Misc page, 21 of the information pages, 55 of the network and serial
+    // pages, 4 of the factory resets).
+    EXPECT_EQ(funcTableSize(), 1 + 1 + 34 + 1 + 24 + 21 + 55 + 4);
 }
