@@ -15,10 +15,6 @@ void pending(const char* name) {
 
 }  // namespace
 
-void osd_func51(int row) { board::journal("pending", "osd_func51 row=%d", row); }
-
-std::atomic<int> valence_update_in_operation_mode{0};
-
 void switchWebIndexPages(bool enable) {
     pending(enable ? "switchWebIndexPages(enable)" : "switchWebIndexPages(disable)");
 }
@@ -33,14 +29,3 @@ void func4823(int row) { board::journal("pending", "func4823 row=%d", row); }
 void func384(int row) { board::journal("pending", "func384 row=%d", row); }
 void func484(int row) { board::journal("pending", "func484 row=%d", row); }
 void enforce_test_pattern(int channel) { board::journal("pending", "enforce_test_pattern channel=%d", channel); }
-
-
-int valens_init() {
-    pending("valens_init");
-    return 0;
-}
-void shut_all_valens() { pending("shut_all_valens"); }
-[[gnu::weak]] int rename_valens_files(int direction, int plain) {
-    board::journal("pending", "rename_valens_files direction=%d plain=%d", direction, plain);
-    return 0;
-}

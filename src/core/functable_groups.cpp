@@ -6,6 +6,7 @@
 #include "menu/channel_pages.h"
 #include "menu/channel_picture_pages.h"
 #include "menu/pages_factory.h"
+#include "menu/pages_info.h"
 #include "menu/pages_inputs.h"
 #include "menu/pages_layout.h"
 #include "menu/pages_misc.h"
@@ -24,6 +25,7 @@ std::span<const FuncRowGroup> programRowGroups() {
         {"channel input", channelInputRows()},
         {"channel picture", channelPictureRows()},
         {"misc", miscPageRows()},
+        {"information", infoPageRows()},
         {"firmware upgrade", upgradePageRows()},
         {"network and serial", networkPageRows()},
         {"factory reset", factoryPageRows()},

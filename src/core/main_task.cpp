@@ -20,6 +20,7 @@
 #include "sys/sys_exit.h"
 #include "sys/timeutil.h"
 #include "sys/watchdog.h"
+#include "upgrade/valens.h"
 #include "video/backend.h"
 #include "video/frontend.h"
 
@@ -28,7 +29,6 @@
 namespace {
 
 constexpr uint32_t kPassMs = 20;
-constexpr uint32_t kLongJobTimeoutMs = 3600000;
 constexpr uint32_t kOsdTimeOutUnitMs = 30000;
 bool gValensChecked = false;
 
@@ -114,16 +114,12 @@ void takeConversionRequests() {
     }
 }
 
-// Once both channels have initialised: the HDBaseT chips' firmware check,
-// a long job of its own.
+// Once both channels have initialised: the HDBaseT chips' firmware check
+// (it raises this thread's watchdog time-out itself).
 void checkTransceiversOnce() {
     if (gValensChecked || anyChannelInitialising()) return;
     gValensChecked = true;
-    int row = pthread_get_cb();
-    uint32_t saved = WDT_getTimeout(row);
-    WDT_setTimeout(row, static_cast<int>(kLongJobTimeoutMs));
     valens_init();
-    WDT_setTimeout(row, static_cast<int>(saved));
 }
 
 }  // namespace

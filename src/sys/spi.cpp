@@ -1,9 +1,9 @@
 #include "sys/spi.h"
 
-#include "pending.h"
 #include "platform/spi.h"
 #include "sys/locks.h"
 #include "sys/scaler_bus.h"
+#include "upgrade/valens.h"
 
 uint8_t io_spi(unsigned code, int device, uint8_t byte) {
     int holder = valence_update_in_operation_mode;

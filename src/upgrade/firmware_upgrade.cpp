@@ -1,6 +1,5 @@
 #include "upgrade/firmware_upgrade.h"
 
-#include "pending.h"
 #include "platform/board.h"
 #include "sys/fpga.h"
 #include "sys/mydosystem.h"
@@ -8,6 +7,7 @@
 #include "sys/warm_boot.h"
 #include "sys/watchdog.h"
 #include "upgrade/osd_console.h"
+#include "upgrade/valens.h"
 
 #include <fcntl.h>
 #include <sys/epoll.h>

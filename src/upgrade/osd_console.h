@@ -58,6 +58,9 @@ public:
     void Refresh();
     // Inhibits OSD writes and clears the console's area.
     void clrscr();
+    // Moves the console's top edge (the information pages start higher).
+    void SetTop(int top) { top_ = top; }
+    int Top() const { return top_; }
     void SetTitle(const std::string& title) { title_ = title; }
     const std::string& GetTitle() const { return title_; }
     // Draws "   " and the text at (320, 42), colour 248 on 255.

@@ -1,11 +1,11 @@
 #include "video/backend.h"
 
 #include "core/pm.h"
-#include "pending.h"
 #include "platform/journal.h"
 #include "platform/video.h"
 #include "sys/locks.h"
 #include "sys/watchdog.h"
+#include "upgrade/valens.h"
 #include "video/edid.h"
 
 std::atomic<int> dsRxPoweredUp[4] = {0, 0, 0, 0};

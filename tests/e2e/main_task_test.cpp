@@ -148,7 +148,7 @@ TEST(MainTask, ThePowerKeySavesPowerAndTheNextOneEndsTheProgram) {
     dev.ctl("key tap POWER");
     ASSERT_TRUE(dev.waitJournal("powerDownMode DSP and clocks down", kWaitMs)) << dev.journal();
     expectInOrder(dev.journal(), {"powerDownMode power saving", "frontEnd_powerDown", "video.output output=0 tmds=0 5v=0",
-                                  "audio.powerDown", "pending shut_all_valens"});
+                                  "audio.powerDown", "valens.shut RX CH1"});
     EXPECT_TRUE(dev.waitFor([&] { return dev.log().find("backgnd_thread: end") != std::string::npos; }, kWaitMs));
     EXPECT_TRUE(dev.waitFor([&] { return dev.log().find("frontend_thread: end") != std::string::npos; }, kWaitMs));
     EXPECT_TRUE(dev.waitFor([&] { return dev.read("sim/leds.txt").find(" 7 ") == std::string::npos; }, kWaitMs));

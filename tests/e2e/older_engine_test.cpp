@@ -62,8 +62,7 @@ TEST(OlderEngine, YSwitchesAnInputThroughTheMainTaskAndEveryControlClientHearsIt
 TEST(OlderEngine, NamesUnknownWordsAndTheUpgradeBlock) {
     const std::string host = hostName();
     SimDevice dev;
-    std::string why;
-    ASSERT_TRUE(dev.start({}, &why)) << why;
+    startAndSettle(dev);
     LoopbackTcp a(dev.tcpPort), b(dev.tcpPort);
     ASSERT_EQ(ask(b, "#\r"), "~01@ OK\r\n");
 

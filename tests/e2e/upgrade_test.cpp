@@ -28,10 +28,15 @@ int code(const std::string& key) {
 }
 
 void startAndSettle(SimDevice& dev) {
+    const size_t from = dev.journal().size();
     std::string why;
     ASSERT_TRUE(dev.start({}, &why)) << why;
     ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("initialising 0 0") != std::string::npos; }, kWaitMs))
         << dev.ctl("state");
+    // Keys wait until the HDBaseT chips are checked (after an upgrade they
+    // are reprogrammed, which takes seconds).
+    ASSERT_TRUE(dev.waitFor([&] { return dev.journal().find("valens.init ", from) != std::string::npos; }, kWaitMs))
+        << dev.journal();
     // The menu stays open however long a test looks at a screen.
     ASSERT_EQ(dev.ctl("pm set PM.OSDTM 0"), "OK\n");
 }

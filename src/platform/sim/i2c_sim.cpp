@@ -5,6 +5,7 @@
 #include "platform/journal.h"
 #include "platform/sim/board_conf.h"
 #include "platform/sim/ctl.h"
+#include "platform/sim/vs100_sim.h"
 
 #include <atomic>
 #include <cerrno>
@@ -167,6 +168,7 @@ void ensureBoard() {
     put(1, 0x25, gExpander[1]);
     put(2, 0x68, std::make_shared<Registers>(false, 0));
     put(2, 0x6D, std::make_shared<Registers>(false, 0));
+    for (auto& [addr, chip] : vs100::makeChips()) put(3, addr, chip);
 }
 
 }  // namespace

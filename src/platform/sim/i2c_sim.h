@@ -8,6 +8,7 @@
 //               eeprom_write_cycle_ms (board.conf, 5) during which it NACKs
 //   bus 0 0x24, bus 1 0x25  I/O expanders (8 registers, output latches kept)
 //   bus 2 0x68, 0x6D        audio delay chips (plain register files)
+//   bus 3 0x28, 0x29, 0x2A, 0x2B  the HDBaseT transceivers (vs100_sim.h)
 #pragma once
 
 #include <cstddef>

@@ -12,6 +12,7 @@
 #include "platform/sim/serial.h"
 #include "platform/sim/usb_key.h"
 #include "platform/sim/video_sim.h"
+#include "platform/sim/vs100_sim.h"
 
 #include <atomic>
 #include <csignal>
@@ -128,6 +129,7 @@ bool prepareRoot(const std::string& dir, const InitOptions& o, std::string* erro
         fs::copy(share / "memfiles", root / "root/app/memfiles",
                  fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
     if (ec) return fail("cannot copy the memory files: " + ec.message());
+    vs100::prepareFlashes(root.string());
 
     // Stand-ins: one binary under many names; real tools by link.
     fs::path standin = fs::path(o.binDir) / "hx40-standin";

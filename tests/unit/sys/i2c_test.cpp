@@ -31,18 +31,18 @@ TEST(I2c, AnAbsentChipGivesEachFunctionsFailureResultAfterItsRetries) {
     uint8_t buf[3] = {0x55, 0x55, 0x55};
     const uint8_t data[2] = {9, 9};
     auto t0 = std::chrono::steady_clock::now();
-    EXPECT_EQ(I2C_Read_Register(3, 0x50, 0x10), 0);
+    EXPECT_EQ(I2C_Read_Register(3, 0x40, 0x10), 0);
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
     EXPECT_GE(ms, 200);  // two retries 100 ms apart
-    EXPECT_EQ(I2C_Read_WordReg_Register(3, 0x50, 0x1000), 0);
-    EXPECT_EQ(I2C_BurstRead(3, 0x50, 0x10, buf, 3), -1);
-    EXPECT_EQ(I2C_WordReg_BurstRead(3, 0x50, 0x1000, buf, 3), -1);
+    EXPECT_EQ(I2C_Read_WordReg_Register(3, 0x40, 0x1000), 0);
+    EXPECT_EQ(I2C_BurstRead(3, 0x40, 0x10, buf, 3), -1);
+    EXPECT_EQ(I2C_WordReg_BurstRead(3, 0x40, 0x1000, buf, 3), -1);
     EXPECT_EQ(buf[0], 0x55);  // left as it was
     EXPECT_EQ(buf[2], 0x55);
-    EXPECT_EQ(I2C_Set_Byte_Register(3, 0x50, 1, 1), -1);
-    EXPECT_EQ(I2C_BurstWrite(3, 0x50, 1, data, 2), -1);
-    EXPECT_EQ(I2C_Set_WordReg_Byte_Register(3, 0x50, 1, 1), -1);
-    EXPECT_EQ(I2C_WordReg_BurstWrite(3, 0x50, 1, data, 2), -1);
+    EXPECT_EQ(I2C_Set_Byte_Register(3, 0x40, 1, 1), -1);
+    EXPECT_EQ(I2C_BurstWrite(3, 0x40, 1, data, 2), -1);
+    EXPECT_EQ(I2C_Set_WordReg_Byte_Register(3, 0x40, 1, 1), -1);
+    EXPECT_EQ(I2C_WordReg_BurstWrite(3, 0x40, 1, data, 2), -1);
     EXPECT_EQ(g_i2c_critical_errors, 8u);
 }
 

@@ -1,8 +1,8 @@
-#include "pending.h"
 #include "platform/sim/scaler_chip.h"
 #include "support/temp_board.h"
 #include "sys/i2c.h"
 #include "sys/spi.h"
+#include "upgrade/valens.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -51,27 +51,30 @@ TEST(SpiFlash, IdentifiesItselfAndProgramsAPageAfterWriteEnable) {
     EXPECT_EQ(id[1], 0x40);
     EXPECT_EQ(id[2], 0x14);
 
-    command(6, {0x02, 0x00, 0x01, 0x00, 0xDE, 0xAD});  // no write enable: ignored
-    EXPECT_EQ(readFlash(6, 0x100, 2), (std::vector<uint8_t>{0xFF, 0xFF}));
+    // Past the firmware the board starts with, the flash is erased.
+    command(6, {0x02, 0x01, 0x01, 0x00, 0xDE, 0xAD});  // no write enable: ignored
+    EXPECT_EQ(readFlash(6, 0x10100, 2), (std::vector<uint8_t>{0xFF, 0xFF}));
 
     command(6, {0x06});
     EXPECT_EQ(status(6) & 0x02, 0x02);
-    command(6, {0x02, 0x00, 0x01, 0xFE, 0xDE, 0xAD, 0xBE});  // wraps inside the page
+    command(6, {0x02, 0x01, 0x01, 0xFE, 0xDE, 0xAD, 0xBE});  // wraps inside the page
     EXPECT_EQ(status(6) & 0x01, 0x01);                         // busy once
     EXPECT_EQ(status(6), 0x00);
-    EXPECT_EQ(readFlash(6, 0x1FE, 2), (std::vector<uint8_t>{0xDE, 0xAD}));
-    EXPECT_EQ(readFlash(6, 0x100, 1), (std::vector<uint8_t>{0xBE}));
+    EXPECT_EQ(readFlash(6, 0x101FE, 2), (std::vector<uint8_t>{0xDE, 0xAD}));
+    EXPECT_EQ(readFlash(6, 0x10100, 1), (std::vector<uint8_t>{0xBE}));
     std::string file = board.read("sim/spiflash/rx-ch1.bin");
-    ASSERT_EQ(file.size(), 1u << 20);
-    EXPECT_EQ(static_cast<uint8_t>(file[0x1FE]), 0xDE);
-    EXPECT_EQ(static_cast<uint8_t>(file[0x100]), 0xBE);
+    ASSERT_EQ(file.size(), 0x10200u);
+    EXPECT_EQ(static_cast<uint8_t>(file[0x101FE]), 0xDE);
+    EXPECT_EQ(static_cast<uint8_t>(file[0x10100]), 0xBE);
+    EXPECT_EQ(static_cast<uint8_t>(file[0xFFFF]), 0xFF);  // the gap reads erased
 
     command(6, {0x06});
     command(6, {0xC7});
     int polls = 0;
     while ((status(6) & 1) && polls < 100) ++polls;
     EXPECT_GT(polls, 1);
-    EXPECT_EQ(readFlash(6, 0x1FE, 1), (std::vector<uint8_t>{0xFF}));
+    EXPECT_EQ(readFlash(6, 0x101FE, 1), (std::vector<uint8_t>{0xFF}));
+    EXPECT_EQ(board.read("sim/spiflash/rx-ch1.bin"), "");
 }
 
 TEST(SpiFlash, RoutesFollowTheExpanderPins) {
@@ -80,14 +83,15 @@ TEST(SpiFlash, RoutesFollowTheExpanderPins) {
     io_spi(SPI_WRITE, 6, 0x9F);
     EXPECT_EQ(io_spi(SPI_STATUS_END, 6, 0), 0xFF);
     // Transmitter flash of CH2 only.
+    const std::string ch1 = board.read("sim/spiflash/tx-ch1.bin");
     ASSERT_EQ(PCA9535_update_pins_output(0xC0, 0x80, 1, 0x4A, 0), 0);
     command(5, {0x06});
-    command(5, {0x02, 0x00, 0x00, 0x10, 0x42});
+    command(5, {0x02, 0x02, 0x00, 0x10, 0x42});
     while (status(5) & 1) {
     }
-    EXPECT_EQ(readFlash(5, 0x10, 1), (std::vector<uint8_t>{0x42}));
-    EXPECT_EQ(static_cast<uint8_t>(board.read("sim/spiflash/tx-ch2.bin")[0x10]), 0x42);
-    EXPECT_FALSE(board.exists("sim/spiflash/tx-ch1.bin"));
+    EXPECT_EQ(readFlash(5, 0x20010, 1), (std::vector<uint8_t>{0x42}));
+    EXPECT_EQ(static_cast<uint8_t>(board.read("sim/spiflash/tx-ch2.bin")[0x20010]), 0x42);
+    EXPECT_EQ(board.read("sim/spiflash/tx-ch1.bin"), ch1);
     // Devices 1 to 4 answer 0.
     EXPECT_EQ(io_spi(SPI_SINGLE, 1, 0x12), 0);
 }
