@@ -2,6 +2,7 @@
 // time-out, the DHCP switch, a user message sent by hand and the factory
 // reset, each seen where it lands (the menu window, the network record and
 // the stand-ins' log, the user port, the EEPROM after the restart).
+#include "support/menu_keys.h"
 #include "support/pty_read.h"
 #include "support/sim_device.h"
 #include "sys/timeutil.h"
@@ -19,29 +20,9 @@ namespace {
 
 constexpr int kWaitMs = 15000;
 constexpr size_t kNetworkRecord = 0x7ED0;
-constexpr int kKeyCode[] = {/*MENU*/ 0, /*ENTER*/ 1, /*DOWN*/ 2, /*UP*/ 3};
 
-void startAndSettle(SimDevice& dev) {
-    std::string why;
-    ASSERT_TRUE(dev.start({}, &why)) << why;
-    ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("initialising 0 0") != std::string::npos; }, kWaitMs))
-        << dev.ctl("state");
-}
-
-int code(const std::string& key) {
-    const char* names[] = {"MENU", "ENTER", "DOWN", "UP"};
-    for (int i = 0; i < 4; ++i)
-        if (key == names[i]) return kKeyCode[i];
-    return -1;
-}
-
-// Taps a key and waits until the menu has taken its step to node.
-bool press(SimDevice& dev, const std::string& key, int node) {
-    const size_t from = dev.journal().size();
-    if (dev.ctl("key tap " + key).substr(0, 2) != "OK") return false;
-    const std::string step = "menu.step key=" + std::to_string(code(key)) + " node=" + std::to_string(node) + "\n";
-    return dev.waitFor([&] { return dev.journal().find(step, from) != std::string::npos; }, kWaitMs);
-}
+void startAndSettle(SimDevice& dev) { hx40test::startAndSettle(dev, kWaitMs); }
+bool press(SimDevice& dev, const std::string& key, int node) { return hx40test::pressMenuKey(dev, key, node, kWaitMs); }
 
 // MENU, then UP to the Misc tab and ENTER: page 5 with its first item.
 void openMisc(SimDevice& dev) {

@@ -3,6 +3,7 @@
 // "hx40-sim ctl usb insert", the menu opened to page 54 with the panel's
 // keys, the dialogue read off the OSD, and what lands in the flash
 // partitions, the application folder and the version lists.
+#include "support/menu_keys.h"
 #include "support/sim_device.h"
 #include "unit/protocol/loopback.h"
 
@@ -18,36 +19,14 @@ using namespace hx40test;
 namespace {
 
 constexpr int kWaitMs = 20000;
-constexpr int kKeyCode[] = {/*MENU*/ 0, /*ENTER*/ 1, /*DOWN*/ 2, /*UP*/ 3};
-
-int code(const std::string& key) {
-    const char* names[] = {"MENU", "ENTER", "DOWN", "UP"};
-    for (int i = 0; i < 4; ++i)
-        if (key == names[i]) return kKeyCode[i];
-    return -1;
-}
 
 void startAndSettle(SimDevice& dev) {
-    const size_t from = dev.journal().size();
-    std::string why;
-    ASSERT_TRUE(dev.start({}, &why)) << why;
-    ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("initialising 0 0") != std::string::npos; }, kWaitMs))
-        << dev.ctl("state");
-    // Keys wait until the HDBaseT chips are checked (after an upgrade they
-    // are reprogrammed, which takes seconds).
-    ASSERT_TRUE(dev.waitFor([&] { return dev.journal().find("valens.init ", from) != std::string::npos; }, kWaitMs))
-        << dev.journal();
+    hx40test::startAndSettle(dev, kWaitMs);
+    if (::testing::Test::HasFatalFailure()) return;
     // The menu stays open however long a test looks at a screen.
     ASSERT_EQ(dev.ctl("pm set PM.OSDTM 0"), "OK\n");
 }
-
-// Taps a key and waits until the menu has taken its step to node.
-bool press(SimDevice& dev, const std::string& key, int node) {
-    const size_t from = dev.journal().size();
-    if (dev.ctl("key tap " + key).substr(0, 2) != "OK") return false;
-    const std::string step = "menu.step key=" + std::to_string(code(key)) + " node=" + std::to_string(node) + "\n";
-    return dev.waitFor([&] { return dev.journal().find(step, from) != std::string::npos; }, kWaitMs);
-}
+bool press(SimDevice& dev, const std::string& key, int node) { return pressMenuKey(dev, key, node, kWaitMs); }
 
 // MENU, UP to Misc, ENTER, DOWN three times to Upgrade, ENTER: page 54.
 void openPage54(SimDevice& dev) {
