@@ -36,16 +36,6 @@ void switchWebIndexPages(bool enable) {
 }
 void clocksInit() { pending("clocksInit"); }
 
-void projection(int) { pending("projection"); }
-
-void func3821(int row) { board::journal("pending", "func3821 row=%d", row); }
-void func3822(int row) { board::journal("pending", "func3822 row=%d", row); }
-void func3823(int row) { board::journal("pending", "func3823 row=%d", row); }
-void func4823(int row) { board::journal("pending", "func4823 row=%d", row); }
-void func384(int row) { board::journal("pending", "func384 row=%d", row); }
-void func484(int row) { board::journal("pending", "func484 row=%d", row); }
-void enforce_test_pattern(int channel) { board::journal("pending", "enforce_test_pattern channel=%d", channel); }
-
 void get_win_cust_of_all_windows(int which) { board::journal("pending", "get_win_cust_of_all_windows which=%d", which); }
 
 int valens_init() {

@@ -28,20 +28,6 @@ extern std::atomic<int> valence_update_in_operation_mode;
 void switchWebIndexPages(bool enable);
 void clocksInit();
 
-// The channel page's projection: writes the mirror register of the channel
-// (called by the picture build).
-void projection(int ch);
-
-// Actions of the channel pages that the main task runs with its own
-// channel set (freeze, blank, mute, test pattern).
-void func3821(int row);
-void func3822(int row);
-void func3823(int row);
-void func4823(int row);
-void func384(int row);
-void func484(int row);
-void enforce_test_pattern(int channel);
-
 // Reports the custom-window geometry to the control ports (0 channel 0,
 // 1 channel 1, other values every window); the older engine's handlers own it.
 void get_win_cust_of_all_windows(int which);

@@ -10,6 +10,7 @@
 #include "core/pm_store.h"
 #include "core/switching.h"
 #include "core/usrmsg.h"
+#include "menu/channel_output_pages.h"
 #include "menu/menu_engine.h"
 #include "pending.h"
 #include "platform/journal.h"

@@ -9,6 +9,7 @@
 #include "core/pm.h"
 #include "core/pm_store.h"
 #include "core/switching.h"
+#include "menu/channel_output_pages.h"
 #include "menu/channel_pages.h"
 #include "menu/pages_layout.h"
 #include "pending.h"
