@@ -8,18 +8,8 @@
 #include <atomic>
 #include <cstdint>
 
-// Thread bodies of the thread table.
-void* port_tunneling_thread(void*);  // PTNL
-
-// Serial-port tunnelling, as the menu's tunnelling items drive it: the
-// thread reopens its network socket with the mode and port of PM, or
-// reopens /dev/ttyS2 with the serial settings of PM.
-void reconfigure_socket();
-void port_tunneling_rs232_configuration();
-
-// Screens of page 5's information and upgrade pages (items 1 and 4).
+// Screen of page 5's information page (item 1).
 void osd_func51(int row);
-void osd_func54(int row);
 
 // Shared flags of the menu engine and the upgrade.
 extern std::atomic<int> valence_update_in_operation_mode;
@@ -28,11 +18,11 @@ extern std::atomic<int> valence_update_in_operation_mode;
 void switchWebIndexPages(bool enable);
 void clocksInit();
 
-// Reports the custom-window geometry to the control ports (0 channel 0,
-// 1 channel 1, other values every window); the older engine's handlers own it.
-void get_win_cust_of_all_windows(int which);
-
 // The HDBaseT transceivers: the start-up firmware check, and holding all
 // four in reset for power saving.
 int valens_init();
 void shut_all_valens();
+// Renames the image of a direction (0 receivers, 1 transmitters) in
+// ../memfiles/ to its plain name (plain non-zero) or its versioned name:
+// the result of the move. Weak, so that the HDBaseT update's own wins.
+int rename_valens_files(int direction, int plain);

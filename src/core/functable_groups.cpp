@@ -13,6 +13,7 @@
 #include "menu/pages_layout.h"
 #include "menu/pages_misc.h"
 #include "menu/pages_network.h"
+#include "menu/pages_upgrade.h"
 #include "menu/root_page.h"
 
 std::span<const FuncRowGroup> programRowGroups() {
@@ -29,6 +30,7 @@ std::span<const FuncRowGroup> programRowGroups() {
         {"channel automatic switching", channelAutoSwitchRows()},
         {"channel audio", channelAudioRows()},
         {"misc", miscPageRows()},
+        {"firmware upgrade", upgradePageRows()},
         {"network and serial", networkPageRows()},
         {"factory reset", factoryPageRows()},
     };

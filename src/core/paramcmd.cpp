@@ -57,11 +57,7 @@ private:
 };
 
 void postKey(int queue, int key) {
-    _EXMSG m;
-    m.key = static_cast<uint16_t>(key);
-    m.mode = static_cast<uint16_t>(mode_stat.load());
-    m.source = KEY_SOURCE_PROGRAM;
-    if (send_message_q(queue, &m) != 0) PRINT(PRINT_GENERAL, "parseVidCmd: key %d not posted on queue %d\n", key, queue);
+    if (post_program_key(queue, static_cast<uint16_t>(key)) != 0) PRINT(PRINT_GENERAL, "parseVidCmd: key %d not posted on queue %d\n", key, queue);
 }
 
 bool parseInt(std::string_view s, int64_t& out) {

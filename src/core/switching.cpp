@@ -78,13 +78,7 @@ void markBothDirty() {
     for (auto& ch : vp.chData) ch.cFlags.fetch_or(VP_CFLAG_DIRTY);
 }
 
-void postKeypad(int key) {
-    _EXMSG m;
-    m.key = static_cast<uint16_t>(key);
-    m.mode = static_cast<uint16_t>(mode_stat.load());
-    m.source = KEY_SOURCE_PROGRAM;
-    send_message_q(E_EXMSG_TYPE_KEYPAD, &m);
-}
+void postKeypad(int key) { post_program_key(E_EXMSG_TYPE_KEYPAD, static_cast<uint16_t>(key)); }
 
 void postLed(uint16_t word) {
     _EXMSG m;

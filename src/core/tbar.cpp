@@ -50,12 +50,8 @@ void tbarTravel(uint32_t value, uint32_t time) {
     }
     in_tbar_process_flag = 0;
     if (gTaken.exchange(true)) return;
-    _EXMSG m;
-    m.key = KEY_TBAR_TAKE;
-    m.mode = static_cast<uint16_t>(mode_stat.load());
-    m.source = KEY_SOURCE_PROGRAM;
     board::journal("tbar.take", "end of travel");
-    send_message_q(E_EXMSG_TYPE_KEYPAD, &m);
+    post_program_key(E_EXMSG_TYPE_KEYPAD, KEY_TBAR_TAKE);
 }
 
 int create_t_bar_thread() {

@@ -4,6 +4,7 @@
 #include "menu/channel_input_pages.h"
 
 #include "commands/notifications.h"
+#include "commands/p7k_handlers.h"
 #include "core/core_state.h"
 #include "core/functable.h"
 #include "core/pm.h"
@@ -12,7 +13,6 @@
 #include "menu/channel_output_pages.h"
 #include "menu/channel_pages.h"
 #include "menu/pages_layout.h"
-#include "pending.h"
 #include "scaler/output_formats.h"
 #include "scaler/picture.h"
 #include "sys/frontpanel.h"

@@ -452,11 +452,7 @@ void stLoop(int key) {
         return;
     }
     board::journal("stLoop", "key=%d", key);
-    _EXMSG m;
-    m.key = static_cast<uint16_t>(key);
-    m.mode = static_cast<uint16_t>(mode_stat.load());
-    m.source = KEY_SOURCE_PROGRAM;
-    send_message_q(E_EXMSG_TYPE_STLOOP, &m);
+    post_program_key(E_EXMSG_TYPE_STLOOP, static_cast<uint16_t>(key));
     if (key == KEY_RUN_PROTOCOL_NODE) Sleep(50);  // the engine takes gProtFuncNum meanwhile
     Sleep(1);
 }

@@ -1,6 +1,7 @@
 #include "menu/pages_layout.h"
 
 #include "commands/notifications.h"
+#include "commands/p7k_handlers.h"
 #include "core/audio.h"
 #include "core/autoswitch.h"
 #include "core/core_state.h"
@@ -599,12 +600,8 @@ void func225(int) {
     }
     osd_off(OSD_CHANNEL);
     closeMenuFromPage();
-    _EXMSG m;
-    m.key = KEY_ENTER;
-    m.mode = static_cast<uint16_t>(mode_stat.load());
-    m.source = KEY_SOURCE_PROGRAM;
     board::journal("func225", "take");
-    send_message_q(E_EXMSG_TYPE_KEYPAD, &m);
+    post_program_key(E_EXMSG_TYPE_KEYPAD, KEY_ENTER);
 }
 
 void func2411(int row) { applyResolution(row, 0, false); }

@@ -5,6 +5,7 @@
 #include "core/pm.h"
 #include "core/switching.h"
 #include "menu/menu_lists.h"
+#include "menu/pages_upgrade.h"
 #include "osd/formated_osd_list.h"
 #include "osd/menu_kit.h"
 #include "osd/osd.h"

@@ -10,6 +10,7 @@
 #include "osd/menu_kit.h"
 #include "osd/osd.h"
 #include "pending.h"
+#include "protocol/port_tunneling.h"
 #include "upgrade/osd_console.h"
 #include "platform/journal.h"
 #include "sys/frontpanel.h"

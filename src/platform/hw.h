@@ -23,6 +23,15 @@ namespace rtc {
 int set(const std::tm& time);
 }  // namespace rtc
 
+namespace clock {
+// The system clock, in seconds since the epoch. The simulated board never
+// sets the host's clock: its clock is the host's plus the offset in
+// <root>/sim/clock_offset (seconds), which the stand-in "date -s" moves too.
+std::time_t now();
+// Sets the system clock (settimeofday on the device): 0, or an errno value.
+int set(std::time_t time);
+}  // namespace clock
+
 namespace fpga {
 // Running version as three numbers; false when the FPGA does not answer.
 bool version(int v[3]);

@@ -30,6 +30,19 @@ uint64_t gPrev = 0;
 
 bool repeats(int key) { return key == KEY_UP || key == KEY_DOWN || key == KEY_LEFT || key == KEY_RIGHT; }
 
+}  // namespace
+
+int post_program_key(int queue, uint16_t key, uint32_t param) {
+    _EXMSG m;
+    m.key = key;
+    m.param = param;
+    m.mode = static_cast<uint16_t>(mode_stat.load());
+    m.source = KEY_SOURCE_PROGRAM;
+    return send_message_q(queue, &m);
+}
+
+namespace {
+
 void postKey(uint16_t key, uint8_t source) {
     _EXMSG m;
     m.key = key;

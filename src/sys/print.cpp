@@ -22,6 +22,7 @@ namespace {
 constexpr const char* kLogDir = "../logs";
 constexpr int kKeptDumps = 10;
 constexpr unsigned kDumpBanks = 256;
+constexpr unsigned kChannel2Banks = 0x0B;  // channel 2's registers lie this many banks up
 
 std::mutex gDumpMutex;
 std::mutex gEventMutex;
@@ -73,7 +74,9 @@ void print_gated(uint16_t mask, const char* fmt, ...) {
 
 void dumpbuff(const void*, int) {}
 
-int dumpRegisters() {
+int dumpRegisters() { return dumpRegisters(0, kDumpBanks - 1, false); }
+
+int dumpRegisters(unsigned firstBank, unsigned lastBank, bool extras) {
     std::lock_guard lock(gDumpMutex);
     std::vector<int> nums = dumpNumbers();
     int next = nums.empty() ? 0 : nums.back() + 1;
@@ -83,7 +86,12 @@ int dumpRegisters() {
         PRINT(PRINT_GENERAL, "dumpRegisters: cannot write %s\n", name.c_str());
         return -1;
     }
-    for (unsigned bank = 0; bank < kDumpBanks; ++bank) {
+    std::vector<unsigned> banks;
+    for (unsigned bank = firstBank; bank <= lastBank && bank < kDumpBanks; ++bank) {
+        banks.push_back(bank);
+        if (extras && bank + kChannel2Banks < kDumpBanks) banks.push_back(bank + kChannel2Banks);
+    }
+    for (unsigned bank : banks) {
         uint8_t regs[256] = {};
         {
             // The lock is held per bank only, never across the file writes.

@@ -30,6 +30,9 @@ void dumpbuff(const void* buffer, int length);
 // Writes the scaler's register banks to ../logs/regs_dumpNNN.log and keeps
 // the 10 newest dumps. Returns the file's number, or -1.
 int dumpRegisters();
+// Banks first to last only; with extras each bank is followed by its
+// channel-2 twin (bank + 0x0B).
+int dumpRegisters(unsigned firstBank, unsigned lastBank, bool extras);
 
 // Interval gate for periodic diagnostics: elapsed is set once interval ms
 // have passed since the last time it was set; disabled, never.

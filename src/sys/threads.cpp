@@ -4,7 +4,7 @@
 #include "core/main_task.h"
 #include "core/usrmsg.h"
 #include "menu/menu_engine.h"
-#include "pending.h"
+#include "protocol/port_tunneling.h"
 #include "protocol/ws_server.h"
 #include "sys/background.h"
 #include "sys/frontpanel.h"

@@ -60,14 +60,7 @@ bool armed(int num) {
     return its.it_value.tv_sec != 0 || its.it_value.tv_nsec != 0;
 }
 
-void postStLoop(uint16_t key, uint32_t param) {
-    _EXMSG m;
-    m.key = key;
-    m.param = param;
-    m.mode = static_cast<uint16_t>(mode_stat.load());
-    m.source = KEY_SOURCE_PROGRAM;
-    send_message_q(E_EXMSG_TYPE_STLOOP, &m);
-}
+void postStLoop(uint16_t key, uint32_t param) { post_program_key(E_EXMSG_TYPE_STLOOP, key, param); }
 
 void onOsdMenu(int) {
     if (auto fn = gOsdFn.load()) fn();

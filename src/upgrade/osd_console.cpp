@@ -6,6 +6,7 @@
 #include "scaler/scaler.h"
 #include "sys/msgq.h"
 #include "sys/timers.h"
+#include "sys/timeutil.h"
 #include "sys/watchdog.h"
 
 #include <cctype>
@@ -19,6 +20,7 @@ constexpr int kMaxLineWidth = 300;
 constexpr int kCentringWidth = 317;
 constexpr int kBackground = 255;
 constexpr int kRuleColour = 248;
+constexpr uint32_t kKeyPollMs = 5;
 
 int widthOf(const std::string& text) { return getStrTotalCharaHw(text.c_str(), 0).width; }
 
@@ -257,9 +259,12 @@ int Osd::OsdWaitEvent() {
 int Osd::OsdWait() {
     vp.gFlags.fetch_or(VP_GFLAG_MODAL_KEYS);
     int result = 0;
-    while (result == 0) {
+    for (;;) {
         WDT_Clear();
         result = OsdWaitEvent();
+        if (result != 0) break;
+        // A short pause between empty polls: the queue keeps every key.
+        Sleep(kKeyPollMs);
     }
     vp.gFlags.fetch_and(~static_cast<uint32_t>(VP_GFLAG_MODAL_KEYS));
     return result;

@@ -236,12 +236,13 @@ TEST(DeviceCommands, LabelsAndThePanelLock) {
 
     // Locked, the panel's keys do nothing and the lock LED is lit.
     EXPECT_EQ(ask(tcp, "#LOCK-FP 1"), "~01@LOCK-FP 1 OK\r\n");
-    EXPECT_NE(dev.ctl("state").find("\n27 7 0 0 0\n"), std::string::npos) << dev.ctl("state");
+    EXPECT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("\n27 7 0 0 0\n") != std::string::npos; }, kWaitMs))
+        << dev.ctl("state");
     ASSERT_EQ(dev.ctl("key tap IN1_3"), "OK key 17 tap\n");
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_EQ(dev.journal().find(" routeChannel channel=0 input=3 "), std::string::npos);
     // Holding the lock key unlocks it again.
-    ASSERT_EQ(dev.ctl("key hold LOCK 3300").substr(0, 3), "OK ");
+    ASSERT_EQ(dev.ctl("key hold LOCK 4000").substr(0, 3), "OK ");
     EXPECT_TRUE(dev.waitFor([&] { return ask(tcp, "#LOCK-FP?") == "~01@LOCK-FP 0\r\n"; }, kWaitMs));
     ASSERT_EQ(dev.ctl("key tap IN1_3"), "OK key 17 tap\n");
     EXPECT_TRUE(dev.waitJournal(" routeChannel channel=0 input=3 ", kWaitMs)) << dev.journal();

@@ -1,5 +1,6 @@
 // The older engine's words as control systems send them over TCP: "Y" keys
 // and values, the device name, unknown words and the upgrade block.
+#include "e2e/settled_device.h"
 #include "support/sim_device.h"
 #include "unit/protocol/loopback.h"
 
@@ -11,19 +12,6 @@ using namespace hx40test;
 namespace {
 
 constexpr int kWaitMs = 15000;
-
-void startAndSettle(SimDevice& dev) {
-    std::string why;
-    ASSERT_TRUE(dev.start({}, &why)) << why;
-    ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("initialising 0 0") != std::string::npos; }, kWaitMs))
-        << dev.ctl("state");
-}
-
-// The request's answer on the requester.
-std::string ask(LoopbackTcp& tcp, const std::string& line) {
-    if (!tcp.send(line)) return "(not sent)";
-    return tcp.until("\r\n");
-}
 
 std::string hostName() {
     char name[256] = {};

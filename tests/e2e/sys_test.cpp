@@ -95,14 +95,14 @@ TEST(SystemStart, PanelAndRemoteKeysReachTheKeypadQueue) {
     ASSERT_TRUE(dev.waitJournal("main_task.key key=10 mode=1", 10000));
     dev.ctl("key tap IN2_3");
     EXPECT_TRUE(dev.waitJournal("main_task.key key=25 mode=1 param=0 source=2", 10000));
-    dev.ctl("key hold MENU 3400");
+    dev.ctl("key hold MENU 4000");
     EXPECT_TRUE(dev.waitJournal("main_task.key key=40 mode=1 param=0 source=2", 15000)) << dev.journal();
     EXPECT_EQ(dev.journal().find("main_task.key key=0 "), std::string::npos);
     EXPECT_EQ(dev.ctl("ir IN1_2"), "OK ir 0x619E1FE0\n");
     EXPECT_TRUE(dev.waitJournal("main_task.key key=16 mode=1 param=0 source=2", 10000));
     EXPECT_EQ(dev.ctl("key tap NOSUCH"), "ERR unknown key 'NOSUCH'\n");
     // The lock LED follows a held LOCK key.
-    dev.ctl("key hold LOCK 3300");
+    dev.ctl("key hold LOCK 4000");
     EXPECT_TRUE(dev.waitFor([&] { return dev.read("sim/leds.txt").find("\n27 7 0 0 0\n") != std::string::npos; },
                             15000));
     EXPECT_EQ(dev.stop(), 0);

@@ -5,6 +5,7 @@
 //   sim/fpga-config.bin                    the configuration flash (absent: blank)
 //   dsp_fail = 0                           the DSP stops answering ("ctl dsp fail" too)
 //   sim/rtc                                the clock chip's time
+//   sim/clock_offset                       system clock minus the host's, in seconds
 //   watchdog_action = reboot | log         what the watchdog does with a stuck thread
 #include "platform/hw.h"
 
@@ -90,6 +91,26 @@ int set(const std::tm& t) {
     return 0;
 }
 }  // namespace rtc
+
+namespace clock {
+namespace {
+std::time_t offset() {
+    std::ifstream in(root() + "/sim/clock_offset");
+    long long v = 0;
+    return in >> v ? static_cast<std::time_t>(v) : 0;
+}
+}  // namespace
+
+std::time_t now() { return std::time(nullptr) + offset(); }
+
+int set(std::time_t t) {
+    std::ofstream out(root() + "/sim/clock_offset", std::ios::trunc);
+    out << static_cast<long long>(t - std::time(nullptr)) << '\n';
+    if (!out) return EIO;
+    journal("clock.set", "%lld", static_cast<long long>(t));
+    return 0;
+}
+}  // namespace clock
 
 namespace fpga {
 bool version(int v[3]) {

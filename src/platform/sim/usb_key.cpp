@@ -24,6 +24,9 @@ std::string deviceView(const std::string& root, const std::string& p) {
 
 }  // namespace
 
+// A USB disk or partition as the device names it: "/dev/sd...".
+bool isKeyDevice(const std::string& dev) { return dev.rfind("/dev/sd", 0) == 0; }
+
 int mountKey(const std::string& root, const std::string& dev, const std::string& dir, const std::string& type,
              const std::string& options) {
     const fs::path name = fs::path(dev).filename();
@@ -60,9 +63,9 @@ bool unmountKeys(const std::string& root, const std::vector<std::string>& target
         fields >> dev >> dir;
         bool match = false;
         for (const auto& t : targets) match |= deviceView(root, t) == dev || deviceView(root, t) == dir;
-        // Only keys are unmounted: the flash partitions' folders are the board's own.
-        const fs::path name = fs::path(dev).filename();
-        const bool key = !name.empty() && fs::is_directory(fs::path(root) / "sim/usb" / name) && dir.size() > 1;
+        // Only keys are unmounted (also one pulled out already): the flash
+        // partitions' folders are the board's own.
+        const bool key = isKeyDevice(dev) && dir.size() > 1;
         if (!match || !key) {
             kept += line + "\n";
             continue;
@@ -125,6 +128,16 @@ std::string removeKey(const std::string& root, const std::string& disk) {
     fs::remove(fs::path(root) / "dev" / (disk + "1"), ec);
     fs::remove(fs::path(root) / "dev" / disk, ec);
     partitionLines(root, disk, "");
+    // A mount of the key stays until someone unmounts it, but its files
+    // went with the key.
+    std::ifstream in(root + "/proc/mounts");
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        std::string dev, dir;
+        fields >> dev >> dir;
+        if (dev.rfind("/dev/" + disk, 0) != 0 || dir.size() < 2) continue;
+        for (const auto& e : fs::directory_iterator(root + dir, ec)) fs::remove_all(e.path(), ec);
+    }
     fs::remove_all(fs::path(root) / "sim/usb" / (disk + "1"), ec);
     return "";
 }

@@ -21,8 +21,9 @@ bool unmountKeys(const std::string& root, const std::vector<std::string>& target
 // Plugging a key in: its partition's content is a copy of folder; the disk
 // and partition lines are added to <root>/proc/partitions first, then the
 // nodes <root>/dev/<disk> and <root>/dev/<disk>1 appear, as a kernel makes
-// them. Pulling it out takes the nodes, the lines and the content away
-// (a mount stays until someone unmounts it). Disk names are sdb to sdz.
+// them. Pulling it out takes the nodes, the lines and the content away; a
+// mount of it stays until someone unmounts it, with its files gone. Disk
+// names are sdb to sdz.
 // Both return "" or why they failed.
 std::string insertKey(const std::string& root, const std::string& disk, const std::string& folder);
 std::string removeKey(const std::string& root, const std::string& disk);

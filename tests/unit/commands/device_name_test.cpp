@@ -65,11 +65,11 @@ TEST_F(NameWords, TheEnginesRepliesComeBackOnce) {
     } cases[] = {
         {"#NAME?", "tcp", "~01@NAME lobby\r\n", ""},
         {"#name?", "websocket", "~01@NAME lobby\r\n", ""},  // the session answers the web client
-        {"#MODEL?", "tcp", "~01@MODEL? not built\r\n", ""},
+        {"#POWER?", "tcp", "~01@POWER 1\r\n", ""},
         {"#Y 1,930", "websocket", "~01@Y 1,930 ERR 002\r\n", ""},  // no rows installed here
         {"#XYZ a b", "tcp", "~01@XYZ ERR 002\r\n", ""},
         {"#NTIP?", "tcp", "~01@  ERR 002\r\n", ""},
-        {"#FACTORY|XYZ secret", "tcp", "~01@FACTORY not built\r\n~01@XYZ ERR 002\r\n", ""},
+        {"#POWER?|XYZ secret", "tcp", "~01@POWER 1\r\n~01@XYZ ERR 002\r\n", ""},
         {"#NAME-RST 1", "tcp", "~01@NAME-RST 1 ERR 001\r\n", ""},
     };
     for (const auto& c : cases) {

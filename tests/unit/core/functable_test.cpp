@@ -182,5 +182,5 @@ TEST(FuncTable, TheProgramTableHoldsTheCoreRows) {
                                    + 81 + 20  // the input pages, the layout pages
                                    + 2 + 26 + 50  // the channel pages: structure, input and window, picture
                                    + 28 + 58 + 50  // output control, automatic switching, audio
-                                   + 24 + 55 + 4);  // page 5: Misc, network and serial, factory resets
+                                   + 24 + 2 + 55 + 4);  // page 5: Misc, upgrade entries, network and serial, factory resets
 }

@@ -33,7 +33,8 @@ protected:
     }
     Lines calls() const {
         return withoutLines(journal({"blackout", "confNewVideo", "ledsOnManager", "scaler.build_picture",
-                                     "scaler.blankBetweenStates", "handleFreeze", "handleBlank", "pending func", "pending get_win",
+                                     "scaler.blankBetweenStates", "handleFreeze", "handleBlank", "pending func",
+                                     "get_win_cust_of_all_windows",
                                      "p7kEvForceAnnounceInt"}));
     }
 };
@@ -90,9 +91,9 @@ TEST_F(ChannelInput, ActionsOfTheInputAndScanItems) {
           "confNewVideo channel=1 vidInput=1", "handleBlank channel=1 value=0 (released)",
           "blackout force=1 channel=1 act=2 caller=func3822"}},
         {"scan", 321, [] { PM.SEL_INPUT[0] = 3; },
-         {"scaler.build_picture ch=0 caller=func321 input=3", "pending get_win_cust_of_all_windows which=0"}},
+         {"scaler.build_picture ch=0 caller=func321 input=3", "get_win_cust_of_all_windows which=0"}},
         {"overscan of channel 2", 422, [] { PM.SEL_INPUT[1] = 7; },
-         {"scaler.build_picture ch=1 caller=func322 input=7", "pending get_win_cust_of_all_windows which=1"}},
+         {"scaler.build_picture ch=1 caller=func322 input=7", "get_win_cust_of_all_windows which=1"}},
         {"manual aspect mode announces the aspect values", 323,
          [] {
              PM.RATIO_SHIFT_MODE[0] = 1;
@@ -101,7 +102,7 @@ TEST_F(ChannelInput, ActionsOfTheInputAndScanItems) {
              PM.IACTVST[0] = 21;
          },
          {"scaler.build_picture ch=0 caller=func323 input=0", "confNewVideo channel=0 vidInput=0",
-          "pending get_win_cust_of_all_windows which=0", "p7kEvForceAnnounceInt function=324 value=133 channel=0",
+          "get_win_cust_of_all_windows which=0", "p7kEvForceAnnounceInt function=324 value=133 channel=0",
           "p7kEvForceAnnounceInt function=325 value=44 channel=0", "p7kEvForceAnnounceInt function=326 value=21 channel=0"}},
         {"channel 2's aspect mode while its audio starts: no re-routing", 423,
          [] {
@@ -111,12 +112,12 @@ TEST_F(ChannelInput, ActionsOfTheInputAndScanItems) {
              PM.IACTVST[1] = 4;
              gAudioPowerUpInitFlag[1] = 1;
          },
-         {"scaler.build_picture ch=1 caller=func323 input=0", "pending get_win_cust_of_all_windows which=1",
+         {"scaler.build_picture ch=1 caller=func323 input=0", "get_win_cust_of_all_windows which=1",
           "p7kEvForceAnnounceInt function=424 value=4000 channel=0",
           "p7kEvForceAnnounceInt function=425 value=729 channel=0", "p7kEvForceAnnounceInt function=426 value=4 channel=0"}},
         {"aspect value", 324, [] {},
-         {"scaler.build_picture ch=0 caller=func324 input=0", "pending get_win_cust_of_all_windows which=0"}},
-        {"a frozen picture is not rebuilt", 425, [] { PM.FREEZE[1] = 1; }, {"pending get_win_cust_of_all_windows which=1"}},
+         {"scaler.build_picture ch=0 caller=func324 input=0", "get_win_cust_of_all_windows which=0"}},
+        {"a frozen picture is not rebuilt", 425, [] { PM.FREEZE[1] = 1; }, {"get_win_cust_of_all_windows which=1"}},
     };
     for (const Case& c : cases) {
         reset();
@@ -287,7 +288,7 @@ TEST_F(ChannelInput, OutputWindowItemsMoveToTheCustomisedLayout) {
     } cases[] = {
         {"opening 331 in overlay mode: the stored windows, layout 4", 331, false, 1, 0, false, [] {}, 4, 0x805,
          {"p7kEvForceAnnounceInt function=23 value=4 channel=0", "scaler.build_picture ch=0 caller=customWindow input=0",
-          "pending get_win_cust_of_all_windows which=2"},
+          "get_win_cust_of_all_windows which=2"},
          {100, 1500, 50, 600},
          {1000, 600, 100, 400}},
         {"transition mode: nothing", 334, false, 0, 0, false, [] {}, 0, 0x1, {}, {0, 0, 0, 0}, {0, 0, 0, 0}},
@@ -295,17 +296,17 @@ TEST_F(ChannelInput, OutputWindowItemsMoveToTheCustomisedLayout) {
          {0, 0, 0, 0}},
         {"431 in single window: nothing", 431, false, 1, 4, true, [] {}, 4, 0x5, {}, {0, 0, 0, 0}, {0, 0, 0, 0}},
         {"channel 2 from one window stays in layout 0", 331, true, 1, 0, false, [] { Channel = 1; }, 0, 0x5,
-         {"p7kEvForceAnnounceInt function=23 value=0 channel=0", "pending get_win_cust_of_all_windows which=2"},
+         {"p7kEvForceAnnounceInt function=23 value=0 channel=0", "get_win_cust_of_all_windows which=2"},
          {100, 1500, 50, 600},
          {1000, 600, 100, 400}},
         {"channel 2's width takes layout 4 from one window", 332, true, 1, 0, false, [] { Channel = 1; }, 4, 0x805,
          {"p7kEvForceAnnounceInt function=23 value=4 channel=0", "scaler.build_picture ch=1 caller=customWindow input=0",
-          "pending get_win_cust_of_all_windows which=1"},
+          "get_win_cust_of_all_windows which=1"},
          {100, 1500, 50, 600},
          {1000, 280, 100, 400}},
         {"two windows: layout 5, each window kept on its own output", 432, false, 1, 2, false, [] {}, 5, 0x805,
          {"p7kEvForceAnnounceInt function=23 value=5 channel=0", "scaler.build_picture ch=1 caller=customWindow input=0",
-          "scaler.build_picture ch=0 caller=customWindow input=0", "pending get_win_cust_of_all_windows which=1"},
+          "scaler.build_picture ch=0 caller=customWindow input=0", "get_win_cust_of_all_windows which=1"},
          {100, 1500, 50, 600},
          {1000, 280, 100, 400}},
         {"channel 2's start ends channel 1's test pattern", 431, false, 1, 5, true,
@@ -316,7 +317,7 @@ TEST_F(ChannelInput, OutputWindowItemsMoveToTheCustomisedLayout) {
          },
          5, 0x805,
          {"scaler.build_picture ch=1 caller=customWindow input=0", "scaler.build_picture ch=0 caller=customWindow input=0",
-          "pending get_win_cust_of_all_windows which=2", "p7kEvForceAnnounceInt function=384 value=0 channel=0",
+          "get_win_cust_of_all_windows which=2", "p7kEvForceAnnounceInt function=384 value=0 channel=0",
           "p7kEvForceAnnounceInt function=484 value=0 channel=1"},
          {100, 1500, 50, 600},
          {680, 600, 100, 400}},

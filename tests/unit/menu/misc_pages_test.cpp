@@ -124,8 +124,8 @@ TEST(MiscPageRows, EveryRowAsThePagesGiveIt) {
         EXPECT_EQ(row.screen != nullptr, g.screen) << g.node;
         EXPECT_EQ(row.enable, g.enable) << g.node;
     }
-    // The information and upgrade entries belong to their own pages.
-    for (int node : {511, 512, 513, 514, 515, 541, 542}) EXPECT_EQ(funcNum2TblInx(node), 0) << node;
+    // The information entries belong to their own pages.
+    for (int node : {511, 512, 513, 514, 515}) EXPECT_EQ(funcNum2TblInx(node), 0) << node;
 }
 
 TEST_F(MiscPages, ScreensShowTitleAndList) {

@@ -93,10 +93,10 @@ TEST_F(NetworkPages, ItemsCallTheirServices) {
         int node;
         const char* journalLine;
     } cases[] = {
-        {55211, "pending reconfigure_socket"},
-        {55212, "pending reconfigure_socket"},
-        {55221, "pending port_tunneling_rs232_configuration"},
-        {55224, "pending port_tunneling_rs232_configuration"},
+        {55211, "ptnl.reconfigure socket"},
+        {55212, "ptnl.reconfigure socket"},
+        {55221, "ptnl.reconfigure serial"},
+        {55224, "ptnl.reconfigure serial"},
         {55511, "usr1_tty_reconfiguration -"},
         {55514, "usr1_tty_reconfiguration -"},
         {55522, "usr2_tty_reconfiguration -"},

@@ -104,7 +104,7 @@ TEST_F(LayoutPages, RoutingShowsAChoiceAndAppliesItOnEnter) {
     EXPECT_TRUE(journalHas("p7kEvAnnounceInt function=2422 value=1 channel=1"));
     EXPECT_TRUE(journalHas("scaler.build_picture ch=0 caller=rebuildPictures"));
     EXPECT_TRUE(journalHas("scaler.build_picture ch=1 caller=rebuildPictures"));
-    EXPECT_TRUE(journalHas("pending get_win_cust_of_all_windows which=2"));
+    EXPECT_TRUE(journalHas("get_win_cust_of_all_windows which=2"));
     EXPECT_TRUE(drew("Setting Native Resolution...", 340, 394, 199));
     EXPECT_EQ(st_num, 2422);
 

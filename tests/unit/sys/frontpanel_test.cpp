@@ -141,6 +141,6 @@ TEST_F(Panel, LedWords) {
     test_leds();
     uint32_t ms = getElapsedMs(t0);
     EXPECT_GE(ms, 600u);
-    EXPECT_LT(ms, 3000u);
+    EXPECT_LT(ms, 10000u);  // a loaded machine stretches the 25 ms steps
     EXPECT_EQ(board_.read("sim/leds.txt").substr(0, 20), "0 0 0 0 0\n1 0 0 0 0\n");
 }
