@@ -164,12 +164,7 @@ TEST_F(ChannelAudio, PassThroughSwitchesTheGpioAndTheDspAudio) {
 }
 
 TEST_F(ChannelAudio, Screens) {
-    struct Case {
-        int node;
-        void (*setup)();
-        Lines texts;  // "x,y text"
-        Lines absent;
-    } cases[] = {
+    expectScreens({
         {392, [] { PM.AUDIO_SOURCE[0] = 2, PM.SEL_INPUT_TYPE[0] = 2; },
          {"315,106 Ineffective When Not in AFV Mode"}, {}},
         {492, [] { PM.AUDIO_SOURCE[1] = 2, PM.PASS_THROUGH[1] = 1; }, {"315,106 Unavailable: Audio Pass-Trough"},
@@ -184,14 +179,7 @@ TEST_F(ChannelAudio, Screens) {
          {"350,106 Ineffective On Mix Mode"}},
         {39627, [] { st_num = 39627; }, {"344,106 Ineffective On Talkover Mode", "344,136 NOTE: May Effect Other Mic"}, {}},
         {39615, [] { PM.MIC1_MODE = 1; }, {}, {"350,106 Ineffective On Mix Mode"}},
-    };
-    for (const Case& c : cases) {
-        reset();
-        c.setup();
-        const Lines shown = placedOnly(screen(c.node));
-        for (const std::string& t : c.texts) EXPECT_TRUE(has(shown, t)) << c.node << ": " << t << "\n" << ::testing::PrintToString(shown);
-        for (const std::string& t : c.absent) EXPECT_FALSE(has(shown, t)) << c.node << ": " << t;
-    }
+    });
     // An analog input's audio is always taken over.
     reset();
     PM.SEL_INPUT_TYPE[1] = 1;

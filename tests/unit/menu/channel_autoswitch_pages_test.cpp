@@ -133,12 +133,7 @@ TEST_F(ChannelAutoSwitch, ModeResetAndParticipation) {
 }
 
 TEST_F(ChannelAutoSwitch, Screens) {
-    struct Case {
-        int node;
-        void (*setup)();
-        Lines texts;  // "x,y text"
-        Lines absent;
-    } cases[] = {
+    expectScreens({
         {3872,
          [] {
              PM.AUTO_SWITCH_PRIORITY[0][0] = 4;
@@ -150,19 +145,7 @@ TEST_F(ChannelAutoSwitch, Screens) {
         {38725, [] { PM.AUTO_SWITCH_PARTICIPATION[4][0] = 0; }, {"400,138 Inactive Priority"}, {}},
         {48725, [] { PM.DISPLAY_MODE = 1; }, {"344,106 Ineffective In Single Window"},
          {"337,98 Effective In Scan Mode Only", "400,138 Inactive Priority"}},
-    };
-    for (const Case& c : cases) {
-        reset();
-        c.setup();
-        const Lines shown = placedOnly(screen(c.node));
-        auto shows = [&](const std::string& t) {
-            return has(shown, t) || (t.starts_with(" - ") && std::any_of(shown.begin(), shown.end(), [&](const std::string& s) {
-                                          return s.ends_with(t);
-                                      }));
-        };
-        for (const std::string& t : c.texts) EXPECT_TRUE(shows(t)) << c.node << ": " << t << "\n" << ::testing::PrintToString(shown);
-        for (const std::string& t : c.absent) EXPECT_FALSE(shows(t)) << c.node << ": " << t;
-    }
+    });
     // A place that does not take part is red on the list.
     reset();
     PM.AUTO_SWITCH_PARTICIPATION[1][0] = 0;

@@ -15,21 +15,10 @@
 namespace hx40test {
 namespace {
 
-struct Digest {
-    uint32_t node, node4;  // node4 0: page 3 only
-    void* ch1;
-    void* ch2;
-    uint32_t type1, type2;
-    int32_t min, max, step, fast;
-    uint32_t mode;
-    bool action;
-    int32_t max4 = -1;  // page 4's maximum where it differs
-};
-
 uint8_t* pm(int offset) { return reinterpret_cast<uint8_t*>(&PM) + offset; }
 
 TEST(ChannelControlRows, EveryRowAsTheDigestGivesIt) {
-    const Digest digest[] = {
+    const ChannelRowDigest digest[] = {
         // Output control.
         {38, 48, &PB_38, &PB_48, 15, 15, 0, 6, 1, 0, 5, false},
         {381, 481, pm(152), pm(153), 5, 6, 0, 3, 1, 0, 5, true},
@@ -101,18 +90,7 @@ TEST(ChannelControlRows, EveryRowAsTheDigestGivesIt) {
         {39627, 0, pm(269), nullptr, 5, 0, -30, 6, 1, 3, 3, true},
         {3963, 0, pm(270), nullptr, 5, 0, 0, 1, 1, 0, 5, true},
     };
-    funcTableInstallProgram();
-    for (const Digest& d : digest) {
-        const FuncRow* r3 = expectRow(d.node, {d.type1, d.ch1, d.min, d.max, d.step, d.fast, d.mode});
-        ASSERT_TRUE(r3) << d.node;
-        EXPECT_EQ(r3->action != nullptr, d.action) << d.node;
-        if (d.node4 == 0) continue;
-        const int32_t max4 = d.max4 >= 0 ? d.max4 : d.max;
-        const FuncRow* r4 = expectRow(d.node4, {d.type2, d.ch2, d.min, max4, d.step, d.fast, d.mode});
-        ASSERT_TRUE(r4) << d.node4;
-        EXPECT_EQ(r4->action != nullptr, d.action) << d.node4;
-        EXPECT_EQ(r4->screen, r3->screen) << d.node4 << " draws through " << d.node;
-    }
+    expectChannelRows(digest);
     for (int node : {496, 4961, 4962, 4963, 49611, 496121, 49627})
         EXPECT_EQ(funcNum2TblInx(node), 0) << node << ": the microphones live on page 39 only";
     // The scan flags have no screen; every item of the pages has one.

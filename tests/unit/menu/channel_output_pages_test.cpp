@@ -229,12 +229,7 @@ TEST_F(ChannelOutput, ImmediateSyncOffCountsDownOrAborts) {
 }
 
 TEST_F(ChannelOutput, Screens) {
-    struct Case {
-        int node;
-        void (*setup)();
-        Lines texts;  // "x,y text"
-        Lines absent;
-    } cases[] = {
+    expectScreens({
         {38311, [] { PM.AUTO_SYNC_OFF[0] = 1; }, {"332,106 Triggers After 20 Idle Seconds"}, {}},
         {38311, [] { PM.AUTO_SYNC_OFF[0] = 1, PM.SYNC_OFF_IDLE[0] = 1; }, {"340,106 Triggers After 1 Idle Minute"}, {}},
         {48311, [] { PM.AUTO_SYNC_OFF[1] = 1, PM.SYNC_OFF_IDLE[1] = 4; }, {"340,106 Triggers After 4 Idle Minutes"}, {}},
@@ -248,14 +243,7 @@ TEST_F(ChannelOutput, Screens) {
          {"326,106 Fade-Thru-Black Only in 4k2k30", "330,234 Black"}, {}},
         {381, [] { PM.DISPLAY_MODE = 1; }, {"330,202 Front"}, {"344,106 Ineffective In Single Window"}},
         {4831, [] { PM.DISPLAY_MODE = 1; }, {"344,106 Ineffective In Single Window"}, {}},
-    };
-    for (const Case& c : cases) {
-        reset();
-        c.setup();
-        const Lines shown = placedOnly(screen(c.node));
-        for (const std::string& t : c.texts) EXPECT_TRUE(has(shown, t)) << c.node << ": " << t << "\n" << ::testing::PrintToString(shown);
-        for (const std::string& t : c.absent) EXPECT_FALSE(has(shown, t)) << c.node << ": " << t;
-    }
+    });
     EXPECT_EQ(PM.INPUT_CHANGE_EFFECT[0], 0) << "4K cannot hold the last picture";
 }
 

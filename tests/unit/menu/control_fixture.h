@@ -12,6 +12,10 @@
 #include "sys/frontpanel.h"
 #include "sys/timeutil.h"
 
+#include <algorithm>
+#include <cctype>
+#include <initializer_list>
+
 namespace hx40test {
 
 using Lines = std::vector<std::string>;
@@ -52,6 +56,28 @@ protected:
         return out;
     }
     Lines calls(const std::vector<std::string>& prefixes) const { return withoutLines(journal(prefixes)); }
+
+    // A screen drawn after setup: the texts it must and must not show, each
+    // "x,y text", or only the text (anywhere) when it has no position.
+    struct ScreenCase {
+        int node;
+        void (*setup)();
+        Lines texts, absent;
+    };
+    void expectScreens(std::initializer_list<ScreenCase> cases) {
+        for (const ScreenCase& c : cases) {
+            reset();
+            c.setup();
+            const Lines shown = placedOnly(screen(c.node));
+            auto shows = [&](const std::string& t) {
+                if (!t.empty() && std::isdigit(static_cast<unsigned char>(t[0]))) return has(shown, t);
+                return std::any_of(shown.begin(), shown.end(), [&](const std::string& s) { return s.ends_with(t); });
+            };
+            for (const std::string& t : c.texts)
+                EXPECT_TRUE(shows(t)) << c.node << ": " << t << "\n" << ::testing::PrintToString(shown);
+            for (const std::string& t : c.absent) EXPECT_FALSE(shows(t)) << c.node << ": " << t;
+        }
+    }
 };
 
 }  // namespace hx40test
