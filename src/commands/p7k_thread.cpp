@@ -6,6 +6,7 @@
 #include "commands/p7k_engine.h"
 #include "commands/settings_files.h"
 #include "platform/board.h"
+#include "platform/sim/sim_board.h"
 #include "protocol/log_channel.h"
 #include "protocol/parser.h"
 #include "sys/print.h"
@@ -101,6 +102,7 @@ int InitP7k() {
     bindAndAdd(websocket);
     // Lines a web client sent before the listener existed wait on queue 12.
     WakeWebsocketListener();
+    board::sim::setControlPortsReady();
 
     P7KClass::Instance().Start();
     return 0;

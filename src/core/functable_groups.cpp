@@ -2,7 +2,10 @@
 // group that is built adds its rows here.
 #include "core/core_rows.h"
 #include "core/functable.h"
+#include "menu/channel_audio_pages.h"
+#include "menu/channel_autoswitch_pages.h"
 #include "menu/channel_input_pages.h"
+#include "menu/channel_output_pages.h"
 #include "menu/channel_pages.h"
 #include "menu/channel_picture_pages.h"
 #include "menu/pages_factory.h"
@@ -24,6 +27,9 @@ std::span<const FuncRowGroup> programRowGroups() {
         {"channel pages", channelPageRows()},
         {"channel input", channelInputRows()},
         {"channel picture", channelPictureRows()},
+        {"channel output control", channelOutputRows()},
+        {"channel automatic switching", channelAutoSwitchRows()},
+        {"channel audio", channelAudioRows()},
         {"misc", miscPageRows()},
         {"information", infoPageRows()},
         {"firmware upgrade", upgradePageRows()},

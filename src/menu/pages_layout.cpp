@@ -19,7 +19,6 @@
 #include "osd/formated_osd_list.h"
 #include "osd/menu_kit.h"
 #include "osd/osd.h"
-#include "pending.h"
 #include "platform/journal.h"
 #include "scaler/output_formats.h"
 #include "scaler/picture.h"

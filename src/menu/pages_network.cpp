@@ -9,7 +9,6 @@
 #include "osd/formated_osd_list.h"
 #include "osd/menu_kit.h"
 #include "osd/osd.h"
-#include "pending.h"
 #include "protocol/port_tunneling.h"
 #include "upgrade/osd_console.h"
 #include "platform/journal.h"

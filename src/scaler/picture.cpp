@@ -1,8 +1,8 @@
 #include "scaler/picture.h"
 
 #include "core/pm.h"
+#include "menu/channel_output_pages.h"
 #include "osd/osd.h"
-#include "pending.h"
 #include "platform/journal.h"
 #include "scaler/input_formats.h"
 #include "scaler/output_formats.h"

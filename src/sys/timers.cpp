@@ -3,7 +3,6 @@
 #include "core/core_state.h"
 #include "core/pm.h"
 #include "core/weblock.h"
-#include "pending.h"
 #include "platform/journal.h"
 #include "sys/frontpanel.h"
 #include "sys/msgq.h"

@@ -38,6 +38,7 @@ const std::vector<std::string> kRealTools = {
 namespace {
 
 std::atomic<bool> gReady{false};
+std::atomic<bool> gControlPortsReady{false};
 std::atomic<bool> gStarted{false};
 
 void writeFile(const fs::path& p, const std::string& text) {
@@ -200,7 +201,7 @@ bool start(std::string* error) {
     if (!scalerChip().attach(root + "/sim/scaler.bin", error)) return false;
     if (!serial::start(root, error)) return false;
     ctl::add("ping", "ping                      is the program up", [](const std::vector<std::string>&) {
-        return std::string(gReady ? "OK ready" : "ERR starting");
+        return std::string(ready() ? "OK ready" : "ERR starting");
     });
     ctl::add("journal", "journal [clear]           where the journal is, or empty it",
              [root](const std::vector<std::string>& a) {
@@ -227,7 +228,8 @@ bool start(std::string* error) {
 }
 
 void setReady() { gReady = true; }
-bool ready() { return gReady; }
+void setControlPortsReady() { gControlPortsReady = true; }
+bool ready() { return gReady && gControlPortsReady; }
 
 void stop() {
     if (!gStarted.exchange(false)) return;

@@ -32,8 +32,10 @@ bool prepareRoot(const std::string& dir, const InitOptions& options, std::string
 // serial ports, control socket, pid file.
 bool start(std::string* error);
 
-// The program finished starting ("ping" answers "OK ready").
+// The program finished starting ("ping" answers "OK ready") once main is
+// through its start-up and the protocol thread has opened the control ports.
 void setReady();
+void setControlPortsReady();
 bool ready();
 
 // Stops the services and removes the pid file, the socket and the links.

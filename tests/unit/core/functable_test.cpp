@@ -181,6 +181,7 @@ TEST(FuncTable, TheProgramTableHoldsTheCoreRows) {
     EXPECT_EQ(funcTableSize(), 1 + 1 + 34 + 1  // the sentinel, the root page, the core rows
                                    + 81 + 20  // the input pages, the layout pages
                                    + 2 + 26 + 50  // the channel pages: structure, input and window, picture
+                                   + 28 + 58 + 50  // output control, automatic switching, audio
                                    + 24 + 21 + 2 + 55 + 4);  // page 5: Misc, information, upgrade entries,
                                                              // network and serial, factory resets
 }

@@ -78,8 +78,8 @@ TEST_F(ChannelInput, ActionsOfTheInputAndScanItems) {
          },
          {"blackout force=0 channel=0 act=1 caller=func31", "ledsOnManager channel=0 video=2 audio=2 mode=0",
           "confNewVideo channel=0 vidInput=1", "scaler.blankBetweenStates ch=0 on=1 caller=func31 blackout=1",
-          "handleFreeze channel=0 value=0 (released)", "pending func3821 row=0", "handleBlank channel=0 value=0 (released)",
-          "pending func3822 row=0"}},
+          "handleFreeze channel=0 value=0 (released)", "scaler.build_picture ch=0 caller=func3821 input=2",
+          "handleBlank channel=0 value=0 (released)", "blackout force=1 channel=0 act=2 caller=func3822"}},
         {"two overlay windows keep the outputs open", 41,
          [] {
              PM.SEL_INPUT[1] = 2;
@@ -88,7 +88,8 @@ TEST_F(ChannelInput, ActionsOfTheInputAndScanItems) {
              PM.DWINDOW = 2;
          },
          {"blackout force=0 channel=1 act=1 caller=func31", "ledsOnManager channel=1 video=2 audio=2 mode=0",
-          "confNewVideo channel=1 vidInput=1", "handleBlank channel=1 value=0 (released)", "pending func3822 row=0"}},
+          "confNewVideo channel=1 vidInput=1", "handleBlank channel=1 value=0 (released)",
+          "blackout force=1 channel=1 act=2 caller=func3822"}},
         {"scan", 321, [] { PM.SEL_INPUT[0] = 3; },
          {"scaler.build_picture ch=0 caller=func321 input=3", "get_win_cust_of_all_windows which=0"}},
         {"overscan of channel 2", 422, [] { PM.SEL_INPUT[1] = 7; },
@@ -316,7 +317,8 @@ TEST_F(ChannelInput, OutputWindowItemsMoveToTheCustomisedLayout) {
          },
          5, 0x805,
          {"scaler.build_picture ch=1 caller=customWindow input=0", "scaler.build_picture ch=0 caller=customWindow input=0",
-          "get_win_cust_of_all_windows which=2", "pending func384 row=0"},
+          "get_win_cust_of_all_windows which=2", "p7kEvForceAnnounceInt function=384 value=0 channel=0",
+          "p7kEvForceAnnounceInt function=484 value=0 channel=1"},
          {100, 1500, 50, 600},
          {680, 600, 100, 400}},
     };

@@ -182,7 +182,6 @@ TEST_F(Picture, BuildWritesThePictureFromTheParameterMemory) {
                              "scaler.build_picture ch=1 caller=func341 line=77 input=3",
                              "scaler.get_input ch=1 format=15 name=1080p60 rgfh=1999 rgfv=1125",
                              "scaler.set_sharpness ch=1 h=-3 v=4 channels=1",
-                             "pending projection",
                          }));
     PM_NR_CHG[1] = 0;
     build_picture(1, "func341", 77);

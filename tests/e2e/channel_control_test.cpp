@@ -1,0 +1,53 @@
+// A control system sets channel 2's output control, priority scan and
+// audio items with "Y": each reaches channel 2 (not channel 1), a chosen
+// input that another place held swaps the two places, and a test pattern
+// is announced for both channels.
+#include "support/sim_device.h"
+#include "unit/protocol/loopback.h"
+
+#include <gtest/gtest.h>
+
+using namespace hx40test;
+
+namespace {
+
+constexpr int kWaitMs = 15000;
+
+std::string ask(LoopbackTcp& tcp, const std::string& line) {
+    if (!tcp.send(line)) return "(not sent)";
+    return tcp.until("\r\n", kWaitMs);
+}
+
+}  // namespace
+
+TEST(ChannelControl, AControlSystemSetsChannelTwosItems) {
+    SimDevice dev;
+    std::string why;
+    ASSERT_TRUE(dev.start({}, &why)) << why;
+    ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("initialising 0 0") != std::string::npos; }, kWaitMs))
+        << dev.ctl("state");
+    LoopbackTcp a(dev.tcpPort);
+
+    size_t from = dev.journal().size();
+    EXPECT_EQ(ask(a, "#Y 0,4823,1\r"), "~01@Y 0,4823,1 OK\r\n");
+    EXPECT_EQ(dev.ctl("pm get PM.MUTE"), "OK 0 1\n");
+    EXPECT_TRUE(dev.waitJournal("backEnd_MuteCtl ch=1 ctl=0", kWaitMs));
+    EXPECT_EQ(dev.journal().find("backEnd_MuteCtl ch=0", from), std::string::npos) << "channel 1 stays as it was";
+
+    // Place 3 of channel 2 takes HDBT 1 from place 7, which gets HDMI 3.
+    EXPECT_EQ(ask(a, "#Y 0,487231,6\r"), "~01@Y 0,487231,6 OK\r\n");
+    EXPECT_EQ(ask(a, "#Y 1,487231\r"), "~01@Y 1,487231,6\r\n");
+    EXPECT_EQ(ask(a, "#Y 1,487271\r"), "~01@Y 1,487271,2\r\n");
+    EXPECT_EQ(ask(a, "#Y 1,387231\r"), "~01@Y 1,387231,2\r\n");
+    // Past the last input the value is held at HDBT 2, which place 8 gives up.
+    EXPECT_EQ(ask(a, "#Y 0,487231,9\r"), "~01@Y 0,487231,9 OK\r\n");
+    EXPECT_EQ(ask(a, "#Y 1,487231\r"), "~01@Y 1,487231,7\r\n");
+    EXPECT_EQ(ask(a, "#Y 1,487281\r"), "~01@Y 1,487281,6\r\n");
+
+    from = dev.journal().size();
+    EXPECT_EQ(ask(a, "#Y 0,484,1\r"), "~01@Y 0,484,1 OK\r\n");
+    EXPECT_TRUE(dev.waitJournal("p7kEvForceAnnounceInt function=484 value=1 channel=1", kWaitMs));
+    EXPECT_NE(dev.journal().find("p7kEvForceAnnounceInt function=384 value=0 channel=0", from), std::string::npos);
+    EXPECT_NE(dev.journal().find("audioSwitchExe input=10 channel=1", from), std::string::npos);
+    EXPECT_EQ(dev.stop(), 0);
+}
