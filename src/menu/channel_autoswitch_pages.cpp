@@ -198,8 +198,9 @@ void osd_func3872x1(int row) {
     channelListBody(row);
     scanModeLine(ch);
     channelScreenEnd();
-    // Browsing only shows the choice; ENTER or MENU applies it.
-    if (button_num != KEY_ENTER) st_num = kStateBrowsing;
+    // Browsing only shows the choice; ENTER or MENU applies it, and so does
+    // a control system's set that the menu runs for it.
+    if (button_num != KEY_ENTER && button_num != KEY_RUN_PROTOCOL_NODE) st_num = kStateBrowsing;
 }
 
 void osd_func38729(int row) {

@@ -203,19 +203,20 @@ int stepOver(int destination, int key) {
 
 // A connection's destination that a user port holds stays what the
 // crosspoint has, so that PM and a protocol get tell the truth.
-void destinationAction(int row) {
-    const int node = nodeOf(row);
-    if (check_destination_lock_by_user(node) == 0) {
-        func553xx(node);
-        return;
-    }
-    const int n = connectionOf(node);
+int keepDestination(int n) {
     std::lock_guard lock(gPairsMutex);
     takeStoredPairs();
     const int kept = gPairs[n - 1].destination;
     underPm([&] { PM.CONNECTION[n - 1].DESTINATION = static_cast<uint8_t>(kept); });
     PRINT(PRINT_GENERAL, "connection %d: the destination is used by a user port, kept %d\n", n, kept);
     board::journal("serial_matrix.locked", "connection=%d kept=%d", n, kept);
+    return kept;
+}
+
+void destinationAction(int row) {
+    const int node = nodeOf(row);
+    if (check_destination_lock_by_user(node) == 0) func553xx(node);
+    else keepDestination(connectionOf(node));
 }
 
 void destinationScreen(int row, const MiscView& v, formated_osd_list& list, int n) {
@@ -235,6 +236,8 @@ void destinationScreen(int row, const MiscView& v, formated_osd_list& list, int 
     // of the last key (forward for any other key), at most once round.
     const int key = button_num;
     int d = underPm([&] { return PM.CONNECTION[n - 1].DESTINATION; });
+    // A control system's set is refused, not moved to another line.
+    if (key == KEY_RUN_PROTOCOL_NODE && (d == u1 || d == u2)) d = keepDestination(n);
     for (int steps = 0; (d == u1 || d == u2) && steps < kChoices; ++steps) {
         osd_put_list(row, d, list, 0);
         d = stepOver(d, key);

@@ -3,6 +3,7 @@
 // on ENTER or on leaving with MENU, the reset and the screens.
 #include "unit/menu/control_fixture.h"
 
+#include "core/paramcmd.h"
 #include "menu/channel_autoswitch_pages.h"
 
 #include <array>
@@ -99,6 +100,19 @@ TEST_F(ChannelAutoSwitch, BrowsingOnlyShowsTheChoiceEnterOrMenuApplies) {
     key(KEY_ENTER);
     EXPECT_EQ(st_num, 387221);
     EXPECT_EQ(places(0), (Places{0, 2, 3, 1, 4, 5, 6, 7}));
+
+    // A control system's set while the menu is open is applied as ENTER's.
+    reset();
+    vp.gFlags = VP_GFLAG_MENU_OPEN;
+    float f;
+    int32_t i;
+    const char* t;
+    ASSERT_EQ(parseVidCmd("0,387231,5", &f, &i, &t), YST_SET);
+    drain(E_EXMSG_TYPE_STLOOP);
+    key(KEY_RUN_PROTOCOL_NODE);
+    EXPECT_EQ(st_num, 387231);
+    EXPECT_EQ(places(0), (Places{0, 1, 5, 3, 4, 2, 6, 7})) << "place 6 takes place 3's input";
+    EXPECT_EQ(scanOrder(0), (std::vector<int>{0, 1, 5, 3, 4, 2, 6, 7}));
 }
 
 TEST_F(ChannelAutoSwitch, ModeResetAndParticipation) {

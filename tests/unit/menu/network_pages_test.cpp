@@ -196,6 +196,16 @@ TEST_F(NetworkPages, ADestinationAUserPortHoldsIsRefused) {
     EXPECT_EQ(get("1,55352"), 3) << "and PM says what the crosspoint does";
     EXPECT_EQ(set("0,55352,0"), YST_SET);
     EXPECT_EQ(closedSwitches(), (Closed{{2, 0}, {6, 1}}));
+    // With the menu open the menu runs the set: refused the same, not moved
+    // on to the next free line.
+    vp.gFlags = VP_GFLAG_MENU_OPEN;
+    EXPECT_EQ(set("0,55352,1"), YST_SET);
+    empty_queue(E_EXMSG_TYPE_STLOOP);
+    key(KEY_RUN_PROTOCOL_NODE);
+    EXPECT_EQ(st_num, 55352);
+    EXPECT_EQ(closedSwitches(), (Closed{{2, 0}, {6, 1}}));
+    EXPECT_EQ(get("1,55352"), 0);
+    vp.gFlags = 0;
     // With USR1 on every destination nothing but none is taken.
     PM.USER1_DESTINATION = 6;
     runFuncInd(row(55515));
