@@ -206,11 +206,12 @@ int setRow(int node, int row, std::string_view valueText) {
     return p != nullptr ? YST_SET : YST_NOTHING;
 }
 
-// The node's row; 0 when it can be used, else the error number.
+// The node's row; 0 when it can be used, else the error number. The enable
+// byte only makes a row selectable in the menu: the protocol reaches every
+// row, as some rows exist for it alone.
 int rowOf(int node, int& row) {
     row = funcNum2TblInx(node);
-    if (row == 0) return YERR_NO_FUNCTION;
-    return isFuncEnable(node) ? 0 : YERR_DISABLED;
+    return row == 0 ? YERR_NO_FUNCTION : 0;
 }
 
 // Sets one node to a value text on the path of the "Y" set.

@@ -272,8 +272,7 @@ TEST_F(MiscPages, OsdColourTimeOutAmplifierAndSyncControl) {
     EXPECT_EQ(PM.POWER_AMPLIFIER, 2);
     EXPECT_TRUE(journalHas("paPower value=2"));
 
-    // The protocol-only sync control, enabled as ../conf/OSD.conf would.
-    funcDataTbl[row(7510)].enable = 1;
+    // The protocol-only sync control, disabled in the menu.
     vp.gFlags = 0;
     struct {
         const char* set;
@@ -293,7 +292,6 @@ TEST_F(MiscPages, OsdColourTimeOutAmplifierAndSyncControl) {
 }
 
 TEST_F(MiscPages, ActiveStartsAnswerTheProtocolsGet) {
-    for (int node : {7531, 7532, 7541, 7542}) funcDataTbl[row(node)].enable = 1;
     vp.gFlags = 0;
     struct Case {
         uint8_t format;
