@@ -2,6 +2,7 @@
 // program: "hx40-sim ctl ROOT usb insert|remove".
 #include "support/sim_device.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -26,6 +27,13 @@ TEST(UsbKey, AKeyPlugsInAsDiskAndPartitionAndComesOutAgain) {
     EXPECT_EQ(d.ctl("usb remove sdc"), "OK remove sdc\n");
     EXPECT_FALSE(std::filesystem::exists(d.file("dev/sdc1")));
     EXPECT_EQ(d.read("proc/partitions"), "major minor  #blocks  name\n\n");
+
+    // A folder named from the caller's own folder is the caller's, not the program's.
+    EXPECT_EQ(d.ctl("usb insert sdc sim/pkg"), "ERR FOLDER must be an absolute path\n");
+    const std::string sim = std::string(HX40_BIN_DIR) + "/hx40-sim ctl " + d.root();
+    EXPECT_EQ(std::system(("cd " + d.file("sim") + " && " + sim + " usb insert sdc pkg >/dev/null").c_str()), 0);
+    EXPECT_EQ(d.read("sim/usb/sdc1/Selka/version.md5sum"), "1.0.0 0123456789abcdef0123456789abcdef zImage\n");
+    EXPECT_EQ(d.ctl("usb remove sdc"), "OK remove sdc\n");
     EXPECT_EQ(d.stop(), 0);
 }
 

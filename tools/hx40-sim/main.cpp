@@ -192,8 +192,11 @@ int cmdRun(const Args& a) {
 
 int cmdCtl(const Args& a) {
     if (a.size() < 4) return usage();
+    Args words(a.begin() + 3, a.end());
+    // The program runs in another folder: a key's folder goes as an absolute path.
+    if (words.size() == 4 && words[0] == "usb" && words[1] == "insert") words[3] = fs::absolute(words[3]).string();
     std::string line;
-    for (size_t i = 3; i < a.size(); ++i) line += (i > 3 ? " " : "") + a[i];
+    for (size_t i = 0; i < words.size(); ++i) line += (i > 0 ? " " : "") + words[i];
     std::string reply;
     if (!board::sim::ctl::request(a[2], line, reply)) {
         std::fprintf(stderr, "hx40-sim ctl: the program does not answer on %s/run/simctl.sock\n", a[2].c_str());

@@ -104,6 +104,9 @@ void partitionLines(const std::string& root, const std::string& disk, const std:
 
 std::string insertKey(const std::string& root, const std::string& disk, const std::string& folder) {
     if (!validDisk(disk)) return "a disk is named sdb to sdz";
+    // The program's working folder is not the caller's: a relative folder
+    // would name some other folder.
+    if (fs::path(folder).is_relative()) return "FOLDER must be an absolute path";
     const fs::path content = fs::path(root) / "sim/usb" / (disk + "1");
     std::error_code ec;
     if (!fs::is_directory(folder)) return "no folder " + folder;
