@@ -162,7 +162,8 @@ ActionReturnType DBinCommand::OnAction(Session*, const std::list<ParameterValue>
     }
     std::string message;
     if (!bracketed(args.text(2), count, message)) return kRefused;
-    set_user_message(key->port, message.data(), static_cast<int>(message.size()));
+    // A message that cannot be stored is not answered as stored.
+    if (set_user_message(key->port, message.data(), static_cast<int>(message.size())) != 0) return kRefused;
     reply = std::string("DBIN ") + key->word + "," + std::to_string(count) + " OK";
     return 0;
 }

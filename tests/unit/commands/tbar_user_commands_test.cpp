@@ -5,7 +5,10 @@
 
 #include "core/pm.h"
 #include "core/usrmsg.h"
+#include "platform/board.h"
 #include "sys/frontpanel.h"
+
+#include <filesystem>
 
 using namespace hx40test;
 
@@ -115,4 +118,10 @@ TEST_F(TbarUserWords, UserKeysFireOrStoreTheirMessage) {
         EXPECT_EQ(board_.read(message1), c.message ? std::string(c.message) : kilo) << c.sent.substr(0, 40);
     }
     EXPECT_EQ(everyone(), "");
+}
+
+TEST_F(TbarUserWords, AMessageThatCannotBeStoredIsNotAnsweredAsStored) {
+    // A folder where the message file belongs: the file cannot be replaced.
+    std::filesystem::create_directories(board::path("/root/persist/user1_msg.txt/x"));
+    EXPECT_EQ(line("#DBIN USR1,2,[hi]"), "~01@DBIN USR1,2,[hi] ERR3\r\n");
 }
