@@ -157,8 +157,15 @@ void delayedAction(uint32_t row) {
         PRINT(PRINT_GENERAL, "delayed function: no row %u\n", row);
         return;
     }
+    // The menu may be on the other channel's page by now: a channel page's
+    // action works on the channel of its own node, as on the protocol path.
+    const int node = static_cast<int>(funcDataTbl[row].node);
+    const int digit = find_osd_hierarchy_num(node);
+    const int saved = Channel;
+    if (digit == 3 || digit == 4) Channel = digit - 3;
     runFuncInd(static_cast<int>(row));
-    PRINT(PRINT_GENERAL, "delayed function %d activate\n", static_cast<int>(funcDataTbl[row].node));
+    Channel = saved;
+    PRINT(PRINT_GENERAL, "delayed function %d activate\n", node);
     immidiateSave = 1;
 }
 

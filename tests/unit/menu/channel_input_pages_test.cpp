@@ -127,6 +127,18 @@ TEST_F(ChannelInput, ActionsOfTheInputAndScanItems) {
     }
 }
 
+TEST_F(ChannelInput, ADelayedInputChangeActsOnItsOwnChannel) {
+    // CH2's new input waits its second while the menu went on to page 3.
+    PM.SEL_INPUT[1] = 3;
+    st_num = 3;
+    Channel = 0;
+    stLoop_proc({KEY_DELAYED_ACTION, 0, static_cast<uint32_t>(row(41))});
+    const Lines done = calls();
+    EXPECT_TRUE(std::find(done.begin(), done.end(), "confNewVideo channel=1 vidInput=2") != done.end())
+        << ::testing::PrintToString(done);
+    EXPECT_EQ(vp.chData[0].vidInput, 0) << "channel 1 keeps its input";
+}
+
 TEST_F(ChannelInput, AutomaticAspectModeWaitsASecondBeforeItsAnnouncements) {
     PM.RATIO_SHIFT_MODE[0] = 0;
     const uint32_t t0 = getCurrMsCount();
