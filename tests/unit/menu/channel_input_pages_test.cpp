@@ -363,6 +363,19 @@ TEST_F(ChannelInput, OutputWindowItemsMoveToTheCustomisedLayout) {
     }
 }
 
+TEST_F(ChannelInput, AProtocolWindowChangeWithTheMenuOnTheOtherChannel) {
+    // The menu stands on channel 1's window page; a control system moves
+    // channel 2's window (the engine runs these items before their screens).
+    PM.DISPLAY_MODE = 1;
+    PM.DWINDOW = 5;
+    vp.gFlags = VP_GFLAG_MENU_OPEN | VP_GFLAG_CUSTOMIZED_WIN;
+    st_num = 33;
+    Channel = 0;
+    gProtFuncNum = 432;
+    stLoop_proc({KEY_RUN_PROTOCOL_NODE, 0, 0});
+    EXPECT_EQ(journal({"get_win_cust_of_all_windows"}), Lines{"get_win_cust_of_all_windows which=1"});
+}
+
 TEST_F(ChannelInput, OpeningAnOutputWindowItem) {
     PM.OWIN_HW[0] = 900;
     ASSERT_EQ(eepromSaveCustWinData(), 0);
