@@ -350,8 +350,10 @@ void draw(int row) {
         // The action runs before its screen sets the channel (the protocol's
         // node may be on the other channel's page than the menu).
         if (wanted) {
+            const int saved = Channel;
             Channel = actionChannel(row);
             runFuncInd(row);
+            Channel = saved;
         }
         screen(row);
         break;
