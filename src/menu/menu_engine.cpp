@@ -152,12 +152,23 @@ void enter(int entry, int32_t cursor) {
     if (child == kNodeResetCh1 || child == kNodeResetCh2) reset_defaults_printing_flag = 1;
 }
 
+// A channel page's action works on the channel of its own node (3... CH1,
+// 4... CH2), whatever page the thread drew last, as on the protocol path.
+int actionChannel(int row) {
+    const int digit = find_osd_hierarchy_num(static_cast<int>(funcDataTbl[row].node));
+    return digit == 3 || digit == 4 ? digit - 3 : Channel;
+}
+
 void delayedAction(uint32_t row) {
     if (row == 0 || row >= static_cast<uint32_t>(funcTableSize())) {
         PRINT(PRINT_GENERAL, "delayed function: no row %u\n", row);
         return;
     }
+    // The menu may be on the other channel's page by now.
+    const int saved = Channel;
+    Channel = actionChannel(static_cast<int>(row));
     runFuncInd(static_cast<int>(row));
+    Channel = saved;
     PRINT(PRINT_GENERAL, "delayed function %d activate\n", static_cast<int>(funcDataTbl[row].node));
     immidiateSave = 1;
 }
@@ -336,7 +347,14 @@ void draw(int row) {
     switch (r.callMode) {
     case 0:
     case 1:
-        if (wanted) runFuncInd(row);
+        // The action runs before its screen sets the channel (the protocol's
+        // node may be on the other channel's page than the menu).
+        if (wanted) {
+            const int saved = Channel;
+            Channel = actionChannel(row);
+            runFuncInd(row);
+            Channel = saved;
+        }
         screen(row);
         break;
     case 2:

@@ -524,6 +524,11 @@ void func21(int) {
     } else {
         audioDisplayModeSwitch(0);
         cancelSpecialEffects();
+        // The customised windows belong to the overlay layouts: each channel
+        // fills its own output again, and the scan item is not left warning
+        // about a layout that only the overlay mode can leave. DWINDOW is
+        // kept, so the overlay mode loads them anew.
+        vp.gFlags.fetch_and(~uint32_t{VP_GFLAG_CUSTOMIZED_WIN});
         vp.numInputs = 2;
         confNewVideo(0);
         confNewVideo(1);

@@ -127,6 +127,18 @@ TEST_F(ChannelInput, ActionsOfTheInputAndScanItems) {
     }
 }
 
+TEST_F(ChannelInput, ADelayedInputChangeActsOnItsOwnChannel) {
+    // CH2's new input waits its second while the menu went on to page 3.
+    PM.SEL_INPUT[1] = 3;
+    st_num = 3;
+    Channel = 0;
+    stLoop_proc({KEY_DELAYED_ACTION, 0, static_cast<uint32_t>(row(41))});
+    const Lines done = calls();
+    EXPECT_TRUE(std::find(done.begin(), done.end(), "confNewVideo channel=1 vidInput=2") != done.end())
+        << ::testing::PrintToString(done);
+    EXPECT_EQ(vp.chData[0].vidInput, 0) << "channel 1 keeps its input";
+}
+
 TEST_F(ChannelInput, AutomaticAspectModeWaitsASecondBeforeItsAnnouncements) {
     PM.RATIO_SHIFT_MODE[0] = 0;
     const uint32_t t0 = getCurrMsCount();
@@ -349,6 +361,19 @@ TEST_F(ChannelInput, OutputWindowItemsMoveToTheCustomisedLayout) {
         EXPECT_EQ(windowOf(1), c.ch2) << c.name;
         EXPECT_EQ(PM.TEST_PATTERN[0], 0) << c.name;
     }
+}
+
+TEST_F(ChannelInput, AProtocolWindowChangeWithTheMenuOnTheOtherChannel) {
+    // The menu stands on channel 1's window page; a control system moves
+    // channel 2's window (the engine runs these items before their screens).
+    PM.DISPLAY_MODE = 1;
+    PM.DWINDOW = 5;
+    vp.gFlags = VP_GFLAG_MENU_OPEN | VP_GFLAG_CUSTOMIZED_WIN;
+    st_num = 33;
+    Channel = 0;
+    gProtFuncNum = 432;
+    stLoop_proc({KEY_RUN_PROTOCOL_NODE, 0, 0});
+    EXPECT_EQ(journal({"get_win_cust_of_all_windows"}), Lines{"get_win_cust_of_all_windows which=1"});
 }
 
 TEST_F(ChannelInput, OpeningAnOutputWindowItem) {

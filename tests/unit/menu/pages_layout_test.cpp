@@ -4,6 +4,7 @@
 #include "unit/menu/pages_fixture.h"
 
 #include "core/osd_timer.h"
+#include "menu/channel_input_pages.h"
 #include "menu/pages_layout.h"
 #include "platform/hw.h"
 #include "sys/eeprom.h"
@@ -311,6 +312,21 @@ TEST_F(LayoutPages, DisplayModeTransition) {
     EXPECT_TRUE(journalHas("webLockAnnounce n=5"));
     EXPECT_TRUE(journalHas("p7kEvAnnounceInt function=41 value=2 channel=1"));
     EXPECT_EQ(OSD_CHANNEL, 1);
+}
+
+TEST_F(LayoutPages, TransitionModeLeavesTheCustomisedWindows) {
+    PM.DISPLAY_MODE = 1;
+    PM.DWINDOW = 4;
+    func23(row(23));
+    ASSERT_NE(vp.gFlags & VP_GFLAG_CUSTOMIZED_WIN, 0u);
+    PM.DISPLAY_MODE = 0;
+    func21(row(21));
+    EXPECT_EQ(vp.gFlags & VP_GFLAG_CUSTOMIZED_WIN, 0u) << "each channel fills its own output";
+    EXPECT_EQ(PM.DWINDOW, 4) << "kept for the overlay mode";
+    // The scan applies instead of warning about a layout it cannot leave.
+    Channel = 0;
+    func321(row(321));
+    EXPECT_TRUE(journalHas("scaler.build_picture ch=0 caller=func321"));
 }
 
 TEST_F(LayoutPages, WindowLayout) {
