@@ -139,8 +139,10 @@ ActionReturnType BinCommand::OnAction(Session*, const std::list<ParameterValue>&
         std::string message;
         if (args.size() < 4 || !bracketed(args.text(3), count, message)) return kRefused;
         // Sent once; the key's stored message stays. Waits (at most 10 s)
-        // until the user-message thread has sent it.
-        send_custom_user_message(key->port, message.data(), static_cast<int>(message.size()));
+        // until the user-message thread has sent it; a text never sent is
+        // not answered as sent.
+        if (send_custom_user_message(key->port, message.data(), static_cast<int>(message.size())) != 0)
+            return kRefused;
     } else {
         key->fire();
     }

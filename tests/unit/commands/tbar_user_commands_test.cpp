@@ -125,3 +125,8 @@ TEST_F(TbarUserWords, AMessageThatCannotBeStoredIsNotAnsweredAsStored) {
     std::filesystem::create_directories(board::path("/root/persist/user1_msg.txt/x"));
     EXPECT_EQ(line("#DBIN USR1,2,[hi]"), "~01@DBIN USR1,2,[hi] ERR3\r\n");
 }
+
+TEST_F(TbarUserWords, ATextTheUserPortNeverSentIsNotAnsweredAsSent) {
+    // No user-message thread runs here: the text waits its 10 s and goes nowhere.
+    EXPECT_EQ(line("#BIN USR1,UART,2,[hi]"), "~01@BIN USR1,UART,2,[hi] ERR3\r\n");
+}
