@@ -2,6 +2,7 @@
 // clients: with verbose mode off to the web page whose line was taken last,
 // with it on (the network record's verbose word) to every control port and
 // every web page.
+#include "support/menu_keys.h"
 #include "support/sim_device.h"
 #include "unit/commands/network_record.h"
 #include "unit/protocol/web_client.h"
@@ -18,10 +19,8 @@ constexpr const char* kAnnounced = "~01@Y 0,31,3\r\n";  // input 3 of channel 1
 // Starts the device and waits until both channels took their first format
 // report: keys are dropped before that.
 void startAndSettle(SimDevice& dev) {
-    std::string why;
-    ASSERT_TRUE(dev.start({}, &why)) << why;
-    ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("initialising 0 0") != std::string::npos; }, kWaitMs))
-        << dev.ctl("state");
+    hx40test::startAndSettle(dev, kWaitMs);
+    if (::testing::Test::HasFatalFailure()) return;
     ASSERT_TRUE(dev.waitFor([&] { return httpGet(dev.wsPort, "/").status == 200; }, kWaitMs));
     ASSERT_EQ(dev.ctl("input 3 connect 15"), "OK input 3 format 15\n");
 }

@@ -1,4 +1,5 @@
 #include "support/pty_read.h"
+#include "support/menu_keys.h"
 #include "support/sim_device.h"
 
 #include <fcntl.h>
@@ -18,10 +19,7 @@ constexpr int kWaitMs = 15000;
 // Starts the device and waits until both channels have taken their first
 // format report (keys are dropped before that).
 void startAndSettle(SimDevice& dev, const std::vector<std::string>& args = {}) {
-    std::string why;
-    ASSERT_TRUE(dev.start(args, &why)) << why;
-    ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("initialising 0 0") != std::string::npos; }, kWaitMs))
-        << dev.ctl("state");
+    hx40test::startAndSettle(dev, kWaitMs, args);
 }
 
 // Waits for a journal line written after the first `from` bytes.

@@ -1,6 +1,7 @@
 // The Inputs and Layout pages on the running program, driven from the front
 // panel: an input's volume changed and stored, an output format chosen in
 // the browser and handed to the main task, and the saved menu values file.
+#include "support/menu_keys.h"
 #include "support/sim_device.h"
 
 #include <gtest/gtest.h>
@@ -24,10 +25,6 @@ bool shows(SimDevice& dev, const std::string& text) { return shownOsd(dev).find(
 void tap(SimDevice& dev, const char* key) { ASSERT_EQ(dev.ctl(std::string("key tap ") + key).substr(0, 2), "OK"); }
 
 // Keys are dropped while a channel still measures its first input.
-void waitReady(SimDevice& dev) {
-    ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("initialising 0 0") != std::string::npos; }, 10000));
-}
-
 // Taps a key and waits until the OSD shows text.
 void tapUntil(SimDevice& dev, const char* key, const std::string& text) {
     tap(dev, key);
@@ -41,9 +38,8 @@ uint8_t eepromByte(SimDevice& dev, size_t addr) { return static_cast<uint8_t>(de
 
 TEST(MenuPages, AnInputVolumeChangedInTheMenuIsShownAndStored) {
     SimDevice dev;
-    std::string why;
-    ASSERT_TRUE(dev.start({}, &why)) << why;
-    waitReady(dev);
+    hx40test::startAndSettle(dev, 20000);
+    if (::testing::Test::HasFatalFailure()) return;
     ASSERT_EQ(dev.ctl("pm get PM_I.INP_VOLUME"), "OK 0 0 0 0 0 0 0 0\n");
 
     tapUntil(dev, "MENU", "\"Main Menu\"");
@@ -69,9 +65,8 @@ TEST(MenuPages, AnInputVolumeChangedInTheMenuIsShownAndStored) {
 
 TEST(MenuPages, AnOutputFormatChosenInTheBrowserGoesToTheMainTask) {
     SimDevice dev;
-    std::string why;
-    ASSERT_TRUE(dev.start({}, &why)) << why;
-    waitReady(dev);
+    hx40test::startAndSettle(dev, 20000);
+    if (::testing::Test::HasFatalFailure()) return;
 
     tapUntil(dev, "MENU", "\"Main Menu\"");
     tapUntil(dev, "DOWN", "fg 255 bg 252 \"Layout\"");

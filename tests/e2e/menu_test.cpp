@@ -2,6 +2,7 @@
 // root page, the arrows move its tab, and the menu goes by itself after its
 // time-out.
 #include "support/png_read.h"
+#include "support/menu_keys.h"
 #include "support/sim_device.h"
 #include "sys/timeutil.h"
 
@@ -42,8 +43,8 @@ bool highlighted(const std::string& shown, const std::string& tab) {
 
 TEST(Menu, MenuKeyOpensTheRootArrowsMoveTheTabAndItClosesAfterItsTimeOut) {
     SimDevice dev;
-    std::string why;
-    ASSERT_TRUE(dev.start({}, &why)) << why;
+    hx40test::startAndSettle(dev, 20000);  // keys before that are dropped
+    if (HasFatalFailure()) return;
     ASSERT_EQ(dev.ctl("pm get PM.OSDTM"), "OK 1\n");  // 30 s
 
     ASSERT_EQ(dev.ctl("key tap MENU").substr(0, 2), "OK");

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace hx40test {
 
@@ -19,10 +20,10 @@ inline int menuKeyCode(const std::string& key) {
 // Starts the device and waits until both channels are up and the HDBaseT
 // chips are checked: keys pressed before that are dropped (after an upgrade
 // the check reprograms the chips, which takes seconds).
-inline void startAndSettle(SimDevice& dev, int waitMs) {
+inline void startAndSettle(SimDevice& dev, int waitMs, const std::vector<std::string>& args = {}) {
     const size_t from = dev.journal().size();
     std::string why;
-    ASSERT_TRUE(dev.start({}, &why)) << why;
+    ASSERT_TRUE(dev.start(args, &why)) << why;
     ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("initialising 0 0") != std::string::npos; }, waitMs))
         << dev.ctl("state");
     ASSERT_TRUE(dev.waitFor([&] { return dev.journal().find("valens.init ", from) != std::string::npos; }, waitMs))

@@ -35,6 +35,9 @@ constexpr KeyName kKeyNames[] = {
 std::mutex gMutex;
 bool gHeld[kKeys] = {};
 uint64_t gReleaseAt[kKeys] = {};
+// A timed key stays down until the driver has read it down once, however
+// late its scan comes on a loaded machine: no tap is ever lost.
+bool gSeenDown[kKeys] = {};
 uint16_t gLed[board::panel::kLeds] = {};
 std::deque<int64_t> gIr;
 
@@ -110,6 +113,7 @@ void holdFor(int key, uint32_t ms) {
     std::lock_guard lock(gMutex);
     gHeld[key] = false;
     gReleaseAt[key] = nowMs() + ms;
+    gSeenDown[key] = false;
     journal("panel.hold", "key=%d ms=%u", key, ms);
 }
 
@@ -200,8 +204,12 @@ uint64_t keys() {
     std::lock_guard lock(gMutex);
     uint64_t now = nowMs();
     uint64_t bits = 0;
-    for (int k = 0; k < kKeys; ++k)
-        if (gHeld[k] || now < gReleaseAt[k]) bits |= uint64_t{1} << k;
+    for (int k = 0; k < kKeys; ++k) {
+        const bool timed = gReleaseAt[k] != 0 && (now < gReleaseAt[k] || !gSeenDown[k]);
+        if (timed) gSeenDown[k] = true;
+        else gReleaseAt[k] = 0;
+        if (gHeld[k] || timed) bits |= uint64_t{1} << k;
+    }
     return bits;
 }
 
