@@ -54,6 +54,12 @@ uint32_t destination(int x, int y) {
     return ST_OSDAD + static_cast<uint32_t>(x) + static_cast<uint32_t>(y) * PARAM_OSDMWI * 128;
 }
 
+// The font holds the printable characters only; any other byte of a label,
+// message or file name is drawn (and measured) as '?', never as a glyph code
+// past the font.
+constexpr int kFallbackChar = '?';
+int printable(int c) { return c >= 32 && c < osdfont::kTableSize ? c : kFallbackChar; }
+
 // The width of a character; codes past the table take the table's fill value.
 int charaWidth(int c) { return (c >= 0 && c < osdfont::kTableSize) ? charaHw[c] : osdfont::kDefaultWidth; }
 
@@ -160,7 +166,7 @@ int codeWidth(int code) { return charaWidth(code + 32); }
 void drawAscii(const char* text, int x, int y, int fg, int bg, int style, int size) {
     std::vector<Glyph> list;
     for (const char* p = text; *p; ++p) {
-        const int c = static_cast<unsigned char>(*p);
+        const int c = printable(static_cast<unsigned char>(*p));
         const int width = charaWidth(c) + (style == kOsdStyleBold ? R::GLYPH_BOLD : 0);
         list.push_back({static_cast<uint16_t>(c - 32), static_cast<uint8_t>(fg), static_cast<uint8_t>(bg),
                         static_cast<uint8_t>(width)});
@@ -454,7 +460,7 @@ CharaHwTotal getStrTotalCharaHw(const char* text, int mode) {
     CharaHwTotal t{0, 0};
     for (const char* p = text; p && *p; ++p) {
         ++t.length;
-        t.width += (charaWidth(static_cast<unsigned char>(*p)) + 1) * (mode == 1 ? 2 : 1);
+        t.width += (charaWidth(printable(static_cast<unsigned char>(*p))) + 1) * (mode == 1 ? 2 : 1);
     }
     return t;
 }
