@@ -81,10 +81,12 @@ void toWeb(const std::string& text, uint32_t websocketId) {
     if (send_message_q(E_EXMSG_TYPE_WS_SRV_TO_CLI, &record) == 0) invoke_lws_callback_writeable_event();
 }
 
-// A reply captured for a web client's own line reaches web clients through
-// the parser's answer; a copy as well would give them every reply twice.
+// A web client's own line is answered by these copies: the parser keeps the
+// captured reply of an engine line for the session, which a web client never
+// reads. Only a reply the parser sends to every client anyway (a set) is not
+// copied, or web clients would get it twice.
 bool capturedForWebClient(bool captured) {
-    return captured && workaround_namespace::interface_name == "websocket";
+    return captured && workaround_namespace::interface_name == "websocket" && workaround_namespace::is_command_set;
 }
 
 void allPorts(const std::string& text) {

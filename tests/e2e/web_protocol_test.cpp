@@ -36,6 +36,12 @@ TEST_F(WebDevice, AWebPageTalksTheControlProtocol) {
     const std::string help = web.next(c);
     EXPECT_EQ(help.substr(0, 4), "~01@");
     EXPECT_EQ(help.size(), 641u) << "HELP reaches a web page whole, in one message";
+    // The older engine's words answer a web page too, each reply once.
+    web.send(c, "#Y 0,31,2\r");
+    EXPECT_EQ(web.next(c), "~01@Y 0,31,2 OK\r\n");
+    web.send(c, "#Y 1,31\r");
+    EXPECT_EQ(web.next(c), "~01@Y 1,31,2\r\n");
+    EXPECT_EQ(web.drain(c, 300), std::vector<std::string>{});
 }
 
 // A reply goes to its requester only; a reply for every client reaches each
