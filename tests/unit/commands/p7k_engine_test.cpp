@@ -222,6 +222,11 @@ TEST_F(OlderEngine, NamedWordsReachTheirChannelAndInputFunctions) {
     for (const auto& c : cases) EXPECT_EQ(run(c.line), c.reply) << c.line;
     EXPECT_EQ(PM.BLANK[1], 1);
     EXPECT_EQ(PM.BLANK[0], 0);
+    // A named word's set is saved like a "Y" set.
+    for (auto& ch : vp.chData) ch.cFlags.fetch_and(static_cast<uint16_t>(~VP_CFLAG_DIRTY));
+    EXPECT_EQ(run("#VMUTE 0,1"), "~01@VMUTE 0,1 OK\r\n");
+    EXPECT_EQ(vp.chData[0].cFlags & VP_CFLAG_DIRTY, VP_CFLAG_DIRTY);
+    EXPECT_EQ(vp.chData[1].cFlags & VP_CFLAG_DIRTY, VP_CFLAG_DIRTY);
     EXPECT_EQ(PM.VOLUME[0], -9);
     EXPECT_EQ(PM.VOLUME[1], -5);
     EXPECT_EQ(PM_I[2].INP_VOLUME, 4);
