@@ -61,15 +61,18 @@ TEST_F(WebDevice, RepliesAndBroadcastsReachTheRightClients) {
     EXPECT_EQ(web.drain(w1, 300), std::vector<std::string>{});
     EXPECT_EQ(t1.drain(0) + t2.drain(0), "");
 
-    ASSERT_TRUE(t1.send("#MODE-CMD 1\r"));
-    const std::string line = t1.until("\r\n");
-    EXPECT_EQ(line.substr(0, 13), "~01@MODE-CMD ");
-    EXPECT_EQ(t2.until("\r\n"), line);
-    EXPECT_EQ(web.next(w1), line);
-    EXPECT_EQ(web.next(w2), line);
-    EXPECT_EQ(t1.drain(300) + t2.drain(0), "");
-    EXPECT_EQ(web.drain(w1, 0), std::vector<std::string>{});
-    EXPECT_EQ(web.drain(w2, 0), std::vector<std::string>{});
+    // A command's own broadcast, an older-engine set and a name the engine stores.
+    for (const std::string sent : {"#MODE-CMD 1", "#Y 0,31,2", "#NAME abc"}) {
+        ASSERT_TRUE(t1.send(sent + "\r"));
+        const std::string line = t1.until("\r\n");
+        EXPECT_EQ(line.substr(0, sent.find(' ') + 4), "~01@" + sent.substr(1, sent.find(' '))) << sent;
+        EXPECT_EQ(t2.until("\r\n"), line) << sent;
+        EXPECT_EQ(web.next(w1), line) << sent;
+        EXPECT_EQ(web.next(w2), line) << sent;
+        EXPECT_EQ(t1.drain(300) + t2.drain(0), "") << sent;
+        EXPECT_EQ(web.drain(w1, 0), std::vector<std::string>{}) << sent;
+        EXPECT_EQ(web.drain(w2, 0), std::vector<std::string>{}) << sent;
+    }
 }
 
 TEST_F(WebDevice, FilesOfTheWebFolderAndNothingElse) {
