@@ -2,6 +2,7 @@
 #include "commands/commands.h"
 #include "commands/p7k_engine.h"
 #include "platform/net.h"
+#include "protocol/parser.h"
 
 #include <string>
 
@@ -48,6 +49,8 @@ ActionReturnType GetNameCommand::OnAction(Session*, const std::list<ParameterVal
 ActionReturnType SetNameCommand::OnAction(Session*, const std::list<ParameterValue>& params, std::string& reply,
                                           std::string& interface) const {
     const std::string name = texts(params.begin(), params.end());
+    // Every client gets the reply from the parser; the engine need not copy it to web clients.
+    workaround_namespace::is_command_set = true;
     dop7kcommand("#NAME " + name, reply);
     answerThroughSession(interface);
     unframe(reply);

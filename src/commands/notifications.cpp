@@ -81,23 +81,23 @@ void toWeb(const std::string& text, uint32_t websocketId) {
     if (send_message_q(E_EXMSG_TYPE_WS_SRV_TO_CLI, &record) == 0) invoke_lws_callback_writeable_event();
 }
 
-// A reply captured for a web client's own line reaches web clients through
-// the parser's answer; a copy as well would give them every reply twice.
-bool capturedForWebClient(bool captured) {
-    return captured && workaround_namespace::interface_name == "websocket";
-}
+// A web client's own line is answered by these copies: the parser keeps the
+// captured reply of an engine line for the session, which a web client never
+// reads. Only a captured reply that the parser sends to every client anyway
+// (a set) is not copied, or web clients would get it twice.
+bool parserSendsToEveryone(bool captured) { return captured && workaround_namespace::is_command_set; }
 
 void allPorts(const std::string& text) {
     const bool captured = NorvaCommands::returnp7kcommand(text);
     if (!captured && !anyChannelInitialising()) NorvaCommands::PostMessage(0, text, true);
-    if (!capturedForWebClient(captured)) toWeb(text, 0);
+    if (!parserSendsToEveryone(captured)) toWeb(text, 0);
 }
 
 void specificPort(COMM_TYPE port, const std::string& text) {
     if (port == COMM_CONTROL_PORTS) {
         const bool captured = NorvaCommands::returnp7kcommand(text);
         if (!captured) NorvaCommands::PostMessage(0, text, false);
-        if (!capturedForWebClient(captured)) toWeb(text, ws_msg_cli_to_srv_id());
+        if (!parserSendsToEveryone(captured)) toWeb(text, ws_msg_cli_to_srv_id());
     } else if (port == COMM_WEBSOCKET) {
         toWeb(text, ws_msg_cli_to_srv_id());
     }

@@ -300,7 +300,8 @@ int scalerCmd_lvl2(COMM_TYPE port, COMM_TYPE replyPort, int id, const char* para
     switch (scalerCmd(port, id, y.c_str(), 1, &out)) {
     case YST_SET:
         PRINT(PRINT_GENERAL, "set success\n");
-        protocol_out_success(replyPort, id, params);
+        // Saved as a "Y" set is: the value must survive a restart.
+        scalerCmdOk(replyPort, id, params);
         break;
     case YST_INT: p7kSend(port, valueReply(id, params, std::to_string(out.i))); break;
     case YST_FLOAT: p7kSend(port, valueReply(id, params, floatText(out.f))); break;

@@ -36,6 +36,12 @@ TEST_F(WebDevice, AWebPageTalksTheControlProtocol) {
     const std::string help = web.next(c);
     EXPECT_EQ(help.substr(0, 4), "~01@");
     EXPECT_EQ(help.size(), 641u) << "HELP reaches a web page whole, in one message";
+    // The older engine's words answer a web page too, each reply once.
+    web.send(c, "#Y 0,31,2\r");
+    EXPECT_EQ(web.next(c), "~01@Y 0,31,2 OK\r\n");
+    web.send(c, "#Y 1,31\r");
+    EXPECT_EQ(web.next(c), "~01@Y 1,31,2\r\n");
+    EXPECT_EQ(web.drain(c, 300), std::vector<std::string>{});
 }
 
 // A reply goes to its requester only; a reply for every client reaches each
@@ -55,15 +61,18 @@ TEST_F(WebDevice, RepliesAndBroadcastsReachTheRightClients) {
     EXPECT_EQ(web.drain(w1, 300), std::vector<std::string>{});
     EXPECT_EQ(t1.drain(0) + t2.drain(0), "");
 
-    ASSERT_TRUE(t1.send("#MODE-CMD 1\r"));
-    const std::string line = t1.until("\r\n");
-    EXPECT_EQ(line.substr(0, 13), "~01@MODE-CMD ");
-    EXPECT_EQ(t2.until("\r\n"), line);
-    EXPECT_EQ(web.next(w1), line);
-    EXPECT_EQ(web.next(w2), line);
-    EXPECT_EQ(t1.drain(300) + t2.drain(0), "");
-    EXPECT_EQ(web.drain(w1, 0), std::vector<std::string>{});
-    EXPECT_EQ(web.drain(w2, 0), std::vector<std::string>{});
+    // A command's own broadcast, an older-engine set and a name the engine stores.
+    for (const std::string sent : {"#MODE-CMD 1", "#Y 0,31,2", "#NAME abc"}) {
+        ASSERT_TRUE(t1.send(sent + "\r"));
+        const std::string line = t1.until("\r\n");
+        EXPECT_EQ(line.substr(0, sent.find(' ') + 4), "~01@" + sent.substr(1, sent.find(' '))) << sent;
+        EXPECT_EQ(t2.until("\r\n"), line) << sent;
+        EXPECT_EQ(web.next(w1), line) << sent;
+        EXPECT_EQ(web.next(w2), line) << sent;
+        EXPECT_EQ(t1.drain(300) + t2.drain(0), "") << sent;
+        EXPECT_EQ(web.drain(w1, 0), std::vector<std::string>{}) << sent;
+        EXPECT_EQ(web.drain(w2, 0), std::vector<std::string>{}) << sent;
+    }
 }
 
 TEST_F(WebDevice, FilesOfTheWebFolderAndNothingElse) {
