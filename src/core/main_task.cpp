@@ -45,9 +45,8 @@ void runWithChannel(void (*action)(int), int ch, int node) {
 void openShortcut(int node, uint32_t timeOut) {
     vp.gFlags.fetch_or(VP_GFLAG_MENU_OPEN);
     gOsdTimeOut = timeOut;
-    gProtFuncNum = node;
     board::journal("main_task.shortcut", "node=%d timeout=%u", node, timeOut);
-    stLoop(KEY_RUN_PROTOCOL_NODE);
+    stLoopNode(node);
     restartOsdTimer();
 }
 

@@ -200,8 +200,7 @@ int setRow(int node, int row, std::string_view valueText) {
         runFuncInd(row);
     } else {
         breakOutComplexOsd(BREAKOUT_PROTOCOL);  // a browser waiting for keys gives way and the menu closes
-        gProtFuncNum = node;
-        stLoop(KEY_RUN_PROTOCOL_NODE);
+        stLoopNode(node);
     }
     return p != nullptr ? YST_SET : YST_NOTHING;
 }

@@ -40,6 +40,8 @@ constexpr int32_t kNodeLaunch1 = 55517, kNodeLaunch2 = 55527;
 constexpr int32_t kNodeResetCh1 = 38729, kNodeResetCh2 = 48729;
 
 constexpr int kQueueDropAbove = 10;
+// Key 39's parameter word: this bit marks a node carried with the key.
+constexpr uint32_t kParamHasNode = 0x80000000u;
 constexpr uint32_t kPauseFirstMs = 20, kPauseRepeatMs = 40;
 constexpr uint32_t kFastFrom = 10;  // plus/minus steps before the fast step takes over
 constexpr uint32_t kSaveMs = 400, kNoticeMs = 500;
@@ -181,7 +183,7 @@ void dispatch(int key, int entry, uint32_t param) {
     const int32_t node = st_num;
     switch (key) {
     case KEY_RUN_PROTOCOL_NODE:
-        st_num = gProtFuncNum.load();
+        st_num = (param & kParamHasNode) ? static_cast<int32_t>(param & ~kParamHasNode) : gProtFuncNum.load();
         traceTo(st_num);
         return;
     case KEY_CLOSE_MENU:
@@ -461,7 +463,9 @@ void stInit() {
     PRINT(PRINT_GENERAL, "End of st init");
 }
 
-void stLoop(int key) {
+namespace {
+
+void post(int key, uint32_t param) {
     const int waiting = getquestat_message_q(E_EXMSG_TYPE_STLOOP);
     if (waiting > kQueueDropAbove && (inRange(key, KEY_MENU, KEY_RIGHT) || key == KEY_MENU_HELD)) {
         PRINT(PRINT_GENERAL, "Flush message to stLoop (more than 3 (%d) message in queue)\n", waiting);
@@ -470,9 +474,18 @@ void stLoop(int key) {
         return;
     }
     board::journal("stLoop", "key=%d", key);
-    post_program_key(E_EXMSG_TYPE_STLOOP, static_cast<uint16_t>(key));
+    post_program_key(E_EXMSG_TYPE_STLOOP, static_cast<uint16_t>(key), param);
     if (key == KEY_RUN_PROTOCOL_NODE) Sleep(50);  // the engine takes gProtFuncNum meanwhile
     Sleep(1);
+}
+
+}  // namespace
+
+void stLoop(int key) { post(key, 0); }
+
+void stLoopNode(int node) {
+    gProtFuncNum = node;
+    post(KEY_RUN_PROTOCOL_NODE, kParamHasNode | (static_cast<uint32_t>(node) & ~kParamHasNode));
 }
 
 void* ichips_osd(void*) {

@@ -38,6 +38,10 @@ void stInit();
 // Posts a key to the engine (any thread). When more than 10 messages wait,
 // navigation keys (0 to 5, 40) are dropped; other keys always go.
 void stLoop(int key);
+// Leads the engine to a node (key 39): gProtFuncNum <- node, and the key
+// carries the node too, so that a request posted before this step runs
+// cannot take its place.
+void stLoopNode(int node);
 // The thread entry of "IOSD".
 void* ichips_osd(void*);
 // One step (IOSD only).

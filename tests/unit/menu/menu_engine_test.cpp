@@ -429,6 +429,17 @@ TEST_F(Engine, TwinPagesAndProtocolJumps) {
     EXPECT_EQ(PB_0, 4);
 }
 
+// Requests that wait while the engine is busy each reach their own node:
+// a later request must not take the place of an earlier one.
+TEST_F(Engine, EachProtocolJumpRunsItsOwnNode) {
+    at(1);
+    stLoopNode(12);
+    stLoopNode(17);
+    EXPECT_EQ(gProtFuncNum.load(), 17);
+    pump(100);
+    EXPECT_EQ(log(), "S12,A12,S17,A17");
+}
+
 TEST_F(Engine, NodeNumbers) {
     int depth = 0;
     EXPECT_EQ(find_osd_hierarchy_num(39612, &depth), 3);
