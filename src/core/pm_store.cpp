@@ -13,6 +13,7 @@
 #include "sys/eeprom.h"
 #include "sys/locks.h"
 #include "sys/print.h"
+#include "sys/timeutil.h"
 
 #include <cinttypes>
 #include <algorithm>
@@ -133,6 +134,8 @@ int eepromSaveFullPMData(int input, int channel) {
     bool ok = write(eemap::zoneAddr(input, channel), pm, sizeof pm, "a parameter zone");
     ok = write(eemap::kPmi, pmi, sizeof pmi, "PM_I") && ok;
     ok = write(eemap::kVp, vpImg, sizeof vpImg, "vp") && ok;
+    // A change the EEPROM did not take stays due, so a later pass saves it.
+    if (!ok) vp.chData[channel].cFlags.fetch_or(VP_CFLAG_DIRTY);
     return ok ? 0 : 1;
 }
 
@@ -358,8 +361,17 @@ void parameterSanityCheck() {
 }
 
 void saveDirtyParameterZones() {
+    // After a failed save the zones are tried again after kSaveRetryMs,
+    // doubling up to a minute: a dead EEPROM must not hold the main task in
+    // I2C retries every pass.
+    static bool failed = false;
+    static uint32_t failedAt = 0;
+    static uint32_t retryMs = kSaveRetryMs;
+    if (failed && getElapsedMs(failedAt) < retryMs) return;
+    if (failed) retryMs = std::min<uint32_t>(retryMs * 2, 60000);
     bool dirty = false;
     for (const auto& ch : vp.chData) dirty = dirty || (ch.cFlags.load() & VP_CFLAG_DIRTY);
+    failed = false;
     if (dirty)
         for (int c = 0; c < 2; ++c) {
             int input = vidInputToConnector(vp.chData[c].vidInput);
@@ -367,7 +379,9 @@ void saveDirtyParameterZones() {
                 PRINT(PRINT_GENERAL, "saveDirtyParameterZones: CH%d has no input (%u)\n", c + 1, vp.chData[c].vidInput);
                 continue;
             }
-            eepromSaveFullPMData(input, c);
+            if (eepromSaveFullPMData(input, c) != 0) failed = true;
         }
+    if (failed) failedAt = getCurrMsCount();
+    else retryMs = kSaveRetryMs;
     if (vp.gFlags.fetch_and(~uint32_t{VP_GFLAG_CUSTWIN_SAVE}) & VP_GFLAG_CUSTWIN_SAVE) eepromSaveCustWinData();
 }

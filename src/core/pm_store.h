@@ -57,5 +57,8 @@ void parameterSanityCheck();
 
 // The main task's save: the zones of both channels when either is dirty
 // (the device-wide part lives in every zone, so both stay equal), and the
-// custom windows when they are marked to be saved.
+// custom windows when they are marked to be saved. A zone the EEPROM did
+// not take stays dirty and is tried again after kSaveRetryMs (doubling
+// while the EEPROM keeps failing).
+inline constexpr uint32_t kSaveRetryMs = 1000;
 void saveDirtyParameterZones();

@@ -6,6 +6,7 @@
 #include "support/temp_board.h"
 #include "sys/eeprom.h"
 #include "sys/locks.h"
+#include "sys/timeutil.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -278,4 +279,20 @@ TEST_F(PmStore, AnAbsentEepromIsReportedAndReleasesTheLock) {
     EXPECT_EQ(eepromSaveSingleParam(0, 0, &b, 0, 1), 1);
     EXPECT_FALSE(pmSanityOk());
     EXPECT_TRUE(pmMutexFree());
+}
+
+TEST_F(PmStore, AChangeTheEepromDidNotTakeIsSavedOnALaterPass) {
+    factoryResetInitEeprom(0);
+    PM.VOLUME[1] = -5;
+    vp.chData[1].cFlags |= VP_CFLAG_DIRTY;
+    board::sim::i2c::failNext(0, 100000);
+    saveDirtyParameterZones();
+    EXPECT_NE(vp.chData[1].cFlags & VP_CFLAG_DIRTY, 0) << "the change is still due";
+    board::sim::i2c::failNext(0, 0);
+    saveDirtyParameterZones();  // too soon after the failure: nothing is tried
+    EXPECT_NE(at(eeprom(), 9 * 384 + 173), 0xFB);
+    Sleep(kSaveRetryMs + 50);
+    saveDirtyParameterZones();
+    EXPECT_EQ(at(eeprom(), 9 * 384 + 173), 0xFB);
+    EXPECT_EQ(vp.chData[1].cFlags & VP_CFLAG_DIRTY, 0);
 }
