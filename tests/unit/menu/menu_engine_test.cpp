@@ -137,13 +137,7 @@ protected:
             else Sleep(5);
         }
     }
-    static bool drew(const std::string& text, int x, int y) {
-        const std::string place = "x=" + std::to_string(x) + " y=" + std::to_string(y) + " ";
-        for (const std::string& op : chip().operations())
-            if (op.find(place) != std::string::npos && op.find("text=\"" + text + "\"") != std::string::npos)
-                return true;
-        return false;
-    }
+    static bool drew(const std::string& text, int x, int y) { return chipDrewText(text, x, y); }
     uint8_t eepromAt(size_t addr) const { return static_cast<uint8_t>(board_->read("sim/eeprom.bin").at(addr)); }
     std::string journal() const { return board_->read("sim/journal.log"); }
     static bool windowOn() { return chip().regCode(0x20901, 0) & 0x02; }

@@ -64,13 +64,7 @@ protected:
         return std::find(s.begin(), s.end(), line) != s.end();
     }
     // Whether an operation drew text at (x, y).
-    static bool drew(const std::string& text, int x, int y) {
-        const std::string place = "x=" + std::to_string(x) + " y=" + std::to_string(y) + " ";
-        for (const std::string& op : chip().operations())
-            if (op.find(place) != std::string::npos && op.find("text=\"" + text + "\"") != std::string::npos)
-                return true;
-        return false;
-    }
+    static bool drew(const std::string& text, int x, int y) { return chipDrewText(text, x, y); }
     std::string journal() const { return board_->read("sim/journal.log"); }
     bool journalHas(const std::string& line) const { return journal().find(line) != std::string::npos; }
 };

@@ -11,6 +11,7 @@
 #include "platform/video.h"
 #include "sys/frontpanel.h"
 #include "unit/commands/board_logs.h"
+#include "unit/video/closed_switches.h"
 #include "video/crosspoint.h"
 
 #include <fstream>
@@ -20,16 +21,6 @@
 namespace hx40test {
 namespace {
 
-using Closed = std::set<std::pair<int, int>>;
-
-// The crosspoint's closed switches, (source, destination) as it numbers them.
-Closed closedSwitches() {
-    Closed c;
-    for (int x = 0; x < board::video::kXpointSources; ++x)
-        for (int y = 0; y < board::video::kXpointDestinations; ++y)
-            if (board::video::crosspointClosed(x, y)) c.insert({x, y});
-    return c;
-}
 
 constexpr size_t kRecord = 0x7ED0;
 

@@ -109,13 +109,7 @@ protected:
     static bool windowOn() { return chip().regCode(0x20901, 0) & 0x02; }
     // A text drawn at (x, y) since the operations were cleared, in fg when given.
     static bool drew(const std::string& text, int x, int y, int fg = -1) {
-        const std::string place = "x=" + std::to_string(x) + " y=" + std::to_string(y) + " ";
-        const std::string colour = fg < 0 ? "" : " fg=" + std::to_string(fg) + " ";
-        for (const std::string& op : chip().operations())
-            if (op.find(place) != std::string::npos && op.find(colour) != std::string::npos &&
-                op.find("text=\"" + text + "\"") != std::string::npos)
-                return true;
-        return false;
+        return chipDrewText(text, x, y, fg);
     }
     std::string journal() const { return board_->read("sim/journal.log"); }
     bool journalHas(const std::string& needle) const { return journal().find(needle) != std::string::npos; }

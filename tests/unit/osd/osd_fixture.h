@@ -22,6 +22,18 @@ using Access = board::sim::ScalerChip::Access;
 
 inline board::sim::ScalerChip& chip() { return board::sim::scalerChip(); }
 
+// Whether a chip operation drew text, at (x, y) and in foreground fg when
+// they are given (not negative).
+inline bool chipDrewText(const std::string& text, int x = -1, int y = -1, int fg = -1) {
+    const std::string place = x < 0 ? "" : "x=" + std::to_string(x) + " y=" + std::to_string(y) + " ";
+    const std::string colour = fg < 0 ? "" : " fg=" + std::to_string(fg) + " ";
+    for (const std::string& op : chip().operations())
+        if (op.find(place) != std::string::npos && op.find(colour) != std::string::npos &&
+            op.find("text=\"" + text + "\"") != std::string::npos)
+            return true;
+    return false;
+}
+
 // One register access by code: 'w' write, 'r' read; channel 1 raises the bank by 0x0B.
 struct Step {
     char rw;

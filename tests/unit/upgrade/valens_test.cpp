@@ -56,11 +56,7 @@ protected:
         if (I2C_WordReg_BurstRead(3, chip, 0xF501, a.data(), 5) != 0) return {};
         return a;
     }
-    static bool drew(const std::string& text) {
-        for (const std::string& op : chip().operations())
-            if (op.find("text=\"" + text + "\"") != std::string::npos) return true;
-        return false;
-    }
+    static bool drew(const std::string& text) { return chipDrewText(text); }
 };
 
 // Journal lines of the flash model, in order.

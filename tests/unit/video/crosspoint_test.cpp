@@ -1,6 +1,7 @@
 #include "core/pm.h"
 #include "platform/video.h"
 #include "support/temp_board.h"
+#include "unit/video/closed_switches.h"
 #include "video/crosspoint.h"
 
 #include <gtest/gtest.h>
@@ -10,15 +11,8 @@
 
 namespace {
 
-using Closed = std::set<std::pair<int, int>>;
-
-Closed closedSwitches() {
-    Closed c;
-    for (int x = 0; x < board::video::kXpointSources; ++x)
-        for (int y = 0; y < board::video::kXpointDestinations; ++y)
-            if (board::video::crosspointClosed(x, y)) c.insert({x, y});
-    return c;
-}
+using hx40test::Closed;
+using hx40test::closedSwitches;
 
 class Crosspoint : public ::testing::Test {
 protected:
