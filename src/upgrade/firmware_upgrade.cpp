@@ -236,7 +236,7 @@ bool WalkItems(Osd& console, FirmwareVersion& list, bool rollback) {
         WDT_Clear();
         const FileVerInfo& entry = item.second;
         ItemLine(console, item);
-        const bool script = item.first == "aapre" || item.first == "zzpost";
+        const bool script = IsPackageScript(item.first);
         const int checked = rollback ? entry.action->validateRollbackMD5() : entry.action->validateMD5();
         if (checked != 1 && (rollback || !script)) {
             console << " source checksum error." << endl;

@@ -121,7 +121,7 @@ std::string PrettyPrint(const std::pair<const std::string, FileVerInfo>& item) {
 std::vector<std::string> ChecksumFailures(const FirmwareVersion& list) {
     std::vector<std::string> failing;
     for (const auto& [name, entry] : list.files()) {
-        if (name == "aapre" || name == "zzpost") continue;
+        if (IsPackageScript(name)) continue;
         if (entry.action->validateMD5() != 1) failing.push_back(name);
     }
     return failing;

@@ -305,11 +305,6 @@ int PreUpgrade::DoUpgrade() {
     return 1;
 }
 
-int PostUpgrade::DoUpgrade() {
-    DoSystem(path_);
-    return 1;
-}
-
 // ---- helpers ---------------------------------------------------------------------------
 
 int RenameToOld(const std::string& source, const std::string& folder) {
@@ -368,6 +363,8 @@ int DoRemoveAllOldFiles() {
 }
 
 int DoSystem(const std::string& line) { return MyDoSystem(line.c_str()); }
+
+bool IsPackageScript(const std::string& name) { return name == "aapre" || name == "zzpost"; }
 
 // ---- recognition -------------------------------------------------------------------------
 

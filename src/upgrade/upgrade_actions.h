@@ -142,13 +142,15 @@ public:
     std::string GetPrettyPrintPrefix() const override { return "[Pr]"; }
 };
 
-class PostUpgrade : public FirmwareUpgradeAction {
+class PostUpgrade : public PreUpgrade {
 public:
-    using FirmwareUpgradeAction::FirmwareUpgradeAction;
-    int DoUpgrade() override;
-    int UnDoUpgrade() override { return 1; }
+    using PreUpgrade::PreUpgrade;
     std::string GetPrettyPrintPrefix() const override { return "[Ps]"; }
 };
+
+// Whether a package item is one of the scripts "aapre" and "zzpost": they
+// carry no checksum worth checking.
+bool IsPackageScript(const std::string& name);
 
 // The item of a package (name relative to the package folder, full path on
 // the key) with the action of its kind, by the recognition table: "zImage",

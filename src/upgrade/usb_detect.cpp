@@ -211,7 +211,7 @@ int FirmwareUpgrade::CheckUsbDevice() {
     for (const std::string& s : files.Entries()) {
         WDT_Clear();
         const size_t web = s.find("web");
-        const bool isScript = s == "zzpost" || s == "aapre";
+        const bool isScript = IsPackageScript(s);
         std::string key = s;
         if (web != std::string::npos && !webTaken) key = s.substr(0, web + 3);
         FileVerInfo entry = GetFileVerInfo(versionFile, key);

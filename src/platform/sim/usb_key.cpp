@@ -1,13 +1,11 @@
 #include "platform/sim/usb_key.h"
 
-#include "platform/storage.h"
-
 #include "platform/board.h"
 #include "platform/sim/ctl.h"
-
-#include <cstdio>
+#include "platform/storage.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -22,60 +20,69 @@ std::string deviceView(const std::string& root, const std::string& p) {
     return p.rfind(root + "/", 0) == 0 ? p.substr(root.size()) : p;
 }
 
-}  // namespace
-
 // A USB disk or partition as the device names it: "/dev/sd...".
 bool isKeyDevice(const std::string& dev) { return dev.rfind("/dev/sd", 0) == 0; }
+
+struct MountLine {
+    std::string dev, dir, text;
+};
+
+// The lines of <root>/proc/mounts with their device and folder.
+std::vector<MountLine> mountLines(const std::string& root) {
+    std::vector<MountLine> lines;
+    std::ifstream in(root + "/proc/mounts");
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        MountLine m;
+        fields >> m.dev >> m.dir;
+        m.text = line;
+        lines.push_back(std::move(m));
+    }
+    return lines;
+}
+
+// A mount's folder (the device's path) loses its files.
+void emptyFolder(const std::string& root, const std::string& dir) {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(root + dir, ec)) fs::remove_all(e.path(), ec);
+}
+
+}  // namespace
 
 int mountKey(const std::string& root, const std::string& dev, const std::string& dir, const std::string& type,
              const std::string& options) {
     const fs::path name = fs::path(dev).filename();
     const fs::path key = fs::path(root) / "sim/usb" / name;
     if (name.empty() || !fs::exists(dev) || !fs::is_directory(key)) return ENODEV;
-    const std::string mounts = root + "/proc/mounts";
     const std::string target = deviceView(root, dir);
-    {
-        std::ifstream in(mounts);
-        for (std::string line; std::getline(in, line);) {
-            std::istringstream fields(line);
-            std::string d, m;
-            fields >> d >> m;
-            if (m == target) return EBUSY;
-        }
-    }
+    for (const MountLine& m : mountLines(root))
+        if (m.dir == target) return EBUSY;
     std::error_code ec;
     fs::create_directories(dir, ec);
     fs::copy(key, dir, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
     if (ec) return EIO;
-    std::ofstream(mounts, std::ios::app) << deviceView(root, dev) << ' ' << target << ' ' << type << ' ' << options
+    std::ofstream(root + "/proc/mounts", std::ios::app) << deviceView(root, dev) << ' ' << target << ' ' << type << ' ' << options
                                          << " 0 0\n";
     return 0;
 }
 
 bool unmountKeys(const std::string& root, const std::vector<std::string>& targets) {
-    const std::string mounts = root + "/proc/mounts";
-    std::ifstream in(mounts);
     std::string kept;
     bool found = false;
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        std::string dev, dir;
-        fields >> dev >> dir;
+    for (const MountLine& m : mountLines(root)) {
         bool match = false;
-        for (const auto& t : targets) match |= deviceView(root, t) == dev || deviceView(root, t) == dir;
+        for (const auto& t : targets) match |= deviceView(root, t) == m.dev || deviceView(root, t) == m.dir;
         // Only keys are unmounted (also one pulled out already): the flash
         // partitions' folders are the board's own.
-        const bool key = isKeyDevice(dev) && dir.size() > 1;
+        const bool key = isKeyDevice(m.dev) && m.dir.size() > 1;
         if (!match || !key) {
-            kept += line + "\n";
+            kept += m.text + "\n";
             continue;
         }
         found = true;
-        std::error_code ec;
-        for (const auto& e : fs::directory_iterator(root + dir, ec)) fs::remove_all(e.path(), ec);
+        emptyFolder(root, m.dir);
     }
-    in.close();
-    std::ofstream(mounts, std::ios::trunc) << kept;
+    std::ofstream(root + "/proc/mounts", std::ios::trunc) << kept;
     return found;
 }
 
@@ -133,14 +140,8 @@ std::string removeKey(const std::string& root, const std::string& disk) {
     partitionLines(root, disk, "");
     // A mount of the key stays until someone unmounts it, but its files
     // went with the key.
-    std::ifstream in(root + "/proc/mounts");
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        std::string dev, dir;
-        fields >> dev >> dir;
-        if (dev.rfind("/dev/" + disk, 0) != 0 || dir.size() < 2) continue;
-        for (const auto& e : fs::directory_iterator(root + dir, ec)) fs::remove_all(e.path(), ec);
-    }
+    for (const MountLine& m : mountLines(root))
+        if (m.dev.rfind("/dev/" + disk, 0) == 0 && m.dir.size() >= 2) emptyFolder(root, m.dir);
     fs::remove_all(fs::path(root) / "sim/usb" / (disk + "1"), ec);
     return "";
 }
