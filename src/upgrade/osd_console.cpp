@@ -257,7 +257,9 @@ int Osd::OsdWaitEvent() {
 }
 
 int Osd::OsdWait() {
-    vp.gFlags.fetch_or(VP_GFLAG_MODAL_KEYS);
+    // A dialogue that already holds the keys (the menu entries raise the
+    // bit for their whole run) keeps them after this wait.
+    const bool held = (vp.gFlags.fetch_or(VP_GFLAG_MODAL_KEYS) & VP_GFLAG_MODAL_KEYS) != 0;
     int result = 0;
     for (;;) {
         WDT_Clear();
@@ -266,7 +268,7 @@ int Osd::OsdWait() {
         // A short pause between empty polls: the queue keeps every key.
         Sleep(kKeyPollMs);
     }
-    vp.gFlags.fetch_and(~static_cast<uint32_t>(VP_GFLAG_MODAL_KEYS));
+    if (!held) vp.gFlags.fetch_and(~static_cast<uint32_t>(VP_GFLAG_MODAL_KEYS));
     return result;
 }
 

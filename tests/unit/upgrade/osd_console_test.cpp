@@ -207,6 +207,14 @@ TEST_F(ConsoleKeys, AWaitTakesTheKeysItselfAndKeepsItsThreadAlive) {
     EXPECT_EQ(getquestat_message_q(E_EXMSG_TYPE_KEYPAD), 0);
 }
 
+TEST_F(ConsoleKeys, AWaitInsideADialogueLeavesTheDialoguesHoldOnTheKeys) {
+    vp.gFlags = VP_GFLAG_MODAL_KEYS;  // raised by the dialogue for its whole run
+    Osd o;
+    post(1);
+    EXPECT_EQ(o.OsdWait(), 2);
+    EXPECT_TRUE(vp.gFlags & VP_GFLAG_MODAL_KEYS);
+}
+
 TEST_F(Console, TheBusyAnimationStepsAndErasesItself) {
     Osd o;
     o.StartHourGlass();
