@@ -3,8 +3,8 @@
 #pragma once
 
 #include "commands/command_specs.h"
+#include "protocol/parser.h"
 
-#include <cctype>
 #include <list>
 #include <string>
 #include <vector>
@@ -35,7 +35,7 @@ public:
     // Upper-cased text.
     std::string word(size_t at) const {
         std::string w = text(at);
-        for (char& c : w) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        Protocol7700::to_upper(w);
         return w;
     }
 

@@ -1,14 +1,13 @@
 #include "commands/device_name.h"
 
 #include "commands/p7k_engine.h"
+#include "commands/p7k_handlers.h"
 #include "core/eeprom_map.h"
 #include "core/get_param.h"
 #include "core/pm_store.h"
-#include "sys/eeprom.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <string>
 
 bool validDeviceName(std::string_view name) {
@@ -27,13 +26,7 @@ void p7kSetName(COMM_TYPE port, int id, const char* params) {
         protocol_out_error(port, id, params, P7K_ERR_SYNTAX);
         return;
     }
-    uint8_t stored[eemap::kDeviceNameSize] = {};
-    std::memcpy(stored, name.data(), name.size());
-    if (eepromWrite(eemap::kDeviceName, sizeof stored, stored) != 0) {
-        protocol_out_error(port, id, params, P7K_ERR_I2C);
-        return;
-    }
-    protocol_out_success(port, id, params);
+    p7kStoreText(port, id, params, eemap::kDeviceName, eemap::kDeviceNameSize, name);
 }
 
 void p7kResetName(COMM_TYPE port, int id, const char* params) {
@@ -48,13 +41,10 @@ void p7kResetName(COMM_TYPE port, int id, const char* params) {
 }
 
 void p7kGetName(COMM_TYPE port, int id, const char* params) {
-    uint8_t stored[eemap::kDeviceNameSize] = {};
-    if (eepromRead(eemap::kDeviceName, sizeof stored, stored) != 0) {
+    std::string name;
+    if (!p7kStoredText(eemap::kDeviceName, eemap::kDeviceNameSize, name)) {
         protocol_out_error(port, id, params, P7K_ERR_I2C);
         return;
     }
-    // A full-length name has no terminator; an unwritten byte ends it too.
-    size_t len = 0;
-    while (len < sizeof stored && stored[len] != 0 && stored[len] != 0xFF) ++len;
-    p7kSend(port, getPreAnswer() + "NAME " + std::string(reinterpret_cast<const char*>(stored), len) + "\r\n");
+    p7kSend(port, getPreAnswer() + "NAME " + name + "\r\n");
 }

@@ -103,20 +103,18 @@ void specificPort(COMM_TYPE port, const std::string& text) {
     }
 }
 
-// The routing of every notification: every port with verbose on, else the
-// last web sender.
-void announce(const std::string& text) {
-    if (gVerboseMode == 1) allPorts(text);
-    else if (wsi_cnt > 0) specificPort(COMM_WEBSOCKET, text);
-}
-
 bool announceNumber(const std::string& text) {
     if (gVerboseMode != 1 && wsi_cnt == 0) return false;
-    announce(text);
+    p7kAnnounceText(text);
     return true;
 }
 
 }  // namespace
+
+void p7kAnnounceText(const std::string& text) {
+    if (gVerboseMode == 1) allPorts(text);
+    else if (wsi_cnt > 0) specificPort(COMM_WEBSOCKET, text);
+}
 
 void protocol_out_all_port(uint16_t, const char* fmt, ...) {
     va_list args;
@@ -144,7 +142,7 @@ void p7kEvAnnounceTextualIfNedded(int function, int value, int channel) {
     for (const Textual& t : kTextual) {
         if (t.function != function) continue;
         if (function == 953 && gFeedBackOnPowerCmd.exchange(0) != 0) return;
-        announce(t.withChannel ? format("~%02d@%s %d,%d \r\n", kOwnId, t.word, channel, value)
+        p7kAnnounceText(t.withChannel ? format("~%02d@%s %d,%d \r\n", kOwnId, t.word, channel, value)
                                : format("~%02d@%s %d \r\n", kOwnId, t.word, value));
         return;
     }

@@ -51,6 +51,10 @@ void protocol_out_to_web(const std::string& text);
 // "~01@": the reply prefix with the device's own id.
 std::string getPreAnswer();
 
+// A notification text, routed by gVerboseMode: every port with verbose on,
+// else the web client whose line was taken last.
+void p7kAnnounceText(const std::string& text);
+
 // "~01@Y 0,<function>,<value>\r\n", routed by gVerboseMode; the forced form
 // always runs the textual follow-up.
 void p7kEvAnnounceInt(uint32_t function, int value, uint8_t channel);

@@ -6,7 +6,7 @@
 #include "core/functable.h"
 #include "core/paramcmd.h"
 #include "core/pm.h"
-#include "protocol/ws_server.h"
+#include "scaler/output_formats.h"
 #include "sys/locks.h"
 #include "sys/print.h"
 #include "platform/journal.h"
@@ -15,16 +15,6 @@
 
 namespace {
 
-constexpr int kOutput4K = 42;
-
-// Routed as notifications are: every port with verbose on, else the web
-// client that sent last.
-void announceText(const std::string& text) {
-    const auto size = static_cast<uint16_t>(text.size() + 1);
-    if (gVerboseMode == 1) protocol_out_all_port(size, "%s", text.c_str());
-    else if (wsi_cnt > 0) protocol_out_specific_port(COMM_WEBSOCKET, size, "%s", text.c_str());
-}
-
 // "~01@WIN-CUST <channel>,<h start>,<h size>,<v start>,<v size>".
 void reportWindows(int channel) {
     int32_t v[4] = {};
@@ -32,12 +22,12 @@ void reportWindows(int channel) {
     int fourK = 0;
     {
         MutexLock lock(PM_mutex);
-        fourK = PM.OUTPUT_RES_SEL[channel] == kOutput4K;
+        fourK = PM.OUTPUT_RES_SEL[channel] == kOutputFormat4K;
     }
     char text[96];
     if (fourK) std::snprintf(text, sizeof text, "WIN-CUST 0,%d,3840,%d,2160\r\n", v[0], v[2]);
     else std::snprintf(text, sizeof text, "WIN-CUST %d,%d,%d,%d,%d\r\n", channel, v[0], v[1], v[2], v[3]);
-    announceText(getPreAnswer() + text);
+    p7kAnnounceText(getPreAnswer() + text);  // routed as notifications are
 }
 
 // A field that names a channel: "0" or "1".

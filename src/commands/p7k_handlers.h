@@ -8,6 +8,7 @@
 
 #include "commands/notifications.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,6 +82,12 @@ std::vector<std::string> p7kFields(const char* params);
 bool p7kDecimal(std::string_view field, long long& value);
 // Hexadecimal digits only (no "0x"), at most 16.
 bool p7kHex(std::string_view field, unsigned long long& value);
+// A text field of the parameter EEPROM: it ends at a zero or an unwritten
+// byte, or fills the field without a terminator. False when it cannot be read.
+bool p7kStoredText(uint16_t offset, uint16_t size, std::string& text);
+// Stores text zero-padded in the field and answers OK, or error 8 when the
+// EEPROM does not take it. text fits the field.
+void p7kStoreText(COMM_TYPE port, int id, const char* params, uint16_t offset, uint16_t size, std::string_view text);
 // One user port word: "USR1" -> 1, "USR2" -> 2, else 0.
 int p7kUserPort(std::string_view field);
 // "0"/"OFF" -> 0, "1"/"ON" -> 1 (any case); -3 for another number, -1

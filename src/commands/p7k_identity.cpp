@@ -59,22 +59,29 @@ int p7kOnOff(const char* params) {
     return v > 1 ? -3 : static_cast<int>(v);
 }
 
-namespace {
-
-// A text field of the EEPROM: it ends at a zero or an unwritten byte, or
-// fills the field without a terminator.
-std::string storedText(uint16_t offset, uint16_t size) {
+bool p7kStoredText(uint16_t offset, uint16_t size, std::string& text) {
     uint8_t bytes[32] = {};
-    if (eepromRead(offset, size, bytes) != 0) return std::string();
+    if (size > sizeof bytes || eepromRead(offset, size, bytes) != 0) return false;
     size_t len = 0;
     while (len < size && bytes[len] != 0 && bytes[len] != 0xFF) ++len;
-    return std::string(reinterpret_cast<const char*>(bytes), len);
+    text.assign(reinterpret_cast<const char*>(bytes), len);
+    return true;
 }
 
-}  // namespace
+void p7kStoreText(COMM_TYPE port, int id, const char* params, uint16_t offset, uint16_t size, std::string_view text) {
+    uint8_t stored[32] = {};
+    std::memcpy(stored, text.data(), std::min<size_t>(text.size(), sizeof stored));
+    if (size > sizeof stored || eepromWrite(offset, size, stored) != 0) {
+        protocol_out_error(port, id, params, P7K_ERR_I2C);
+        return;
+    }
+    protocol_out_success(port, id, params);
+}
 
 void p7kGetModel(COMM_TYPE port, int, const char*) {
-    p7kSend(port, getPreAnswer() + "MODEL " + storedText(eemap::kModelName, eemap::kModelNameSize) + "\r\n");
+    std::string model;  // an unreadable field reports an empty model
+    p7kStoredText(eemap::kModelName, eemap::kModelNameSize, model);
+    p7kSend(port, getPreAnswer() + "MODEL " + model + "\r\n");
 }
 
 void p7kSetModel(COMM_TYPE port, int id, const char* params) {
@@ -88,13 +95,7 @@ void p7kSetModel(COMM_TYPE port, int id, const char* params) {
         protocol_out_error(port, id, params, P7K_ERR_RANGE);
         return;
     }
-    uint8_t stored[eemap::kModelNameSize] = {};
-    std::memcpy(stored, model.data(), model.size());
-    if (eepromWrite(eemap::kModelName, sizeof stored, stored) != 0) {
-        protocol_out_error(port, id, params, P7K_ERR_I2C);
-        return;
-    }
-    protocol_out_success(port, id, params);
+    p7kStoreText(port, id, params, eemap::kModelName, eemap::kModelNameSize, model);
 }
 
 void p7kSetSerial(COMM_TYPE port, int id, const char* params) {

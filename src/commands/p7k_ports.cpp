@@ -8,6 +8,7 @@
 #include "core/pm.h"
 #include "core/usrmsg.h"
 #include "menu/menu_engine.h"
+#include "protocol/parser.h"
 #include "protocol/port_tunneling.h"
 #include "sys/frontpanel.h"
 #include "sys/locks.h"
@@ -19,14 +20,10 @@
 
 namespace {
 
-void markParametersDirty() {
-    for (auto& ch : vp.chData) ch.cFlags.fetch_or(VP_CFLAG_DIRTY);
-}
-
 const char* const destination_string_const[8] = {"PT", "DATA", "IN1", "IN2", "OUT1", "OUT2", "ALL", "NONE"};
 
 std::string upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    Protocol7700::to_upper(s);
     return s;
 }
 
@@ -102,7 +99,7 @@ void p7kSetUart(COMM_TYPE port, int id, const char* params) {
         PM.PORT_TUNNELING_PARITY = idx[2];
         PM.PORT_TUNNELING_STOP_BITS = idx[3];
     }
-    markParametersDirty();
+    p7kMarkParametersDirty();
     protocol_out_success(port, id, params);
 }
 
@@ -129,7 +126,7 @@ void p7kSetTunnel(COMM_TYPE port, int id, const char* params) {
         PM.PORT_TUNNELING_MODE = upper(f[0]) == "TCP" ? 1 : 0;
         PM.PORT_TUNNELING_PORT_NUMBER = static_cast<uint32_t>(tunnelPort);
     }
-    markParametersDirty();
+    p7kMarkParametersDirty();
     protocol_out_success(port, id, params);
 }
 
@@ -159,11 +156,18 @@ void p7kUserPortConfig(COMM_TYPE port, int id, const char* params) {
     }
     {
         MutexLock lock(PM_mutex);
-        uint8_t* b = user == USR1 ? &PM.USER1_BAUD : &PM.USER2_BAUD;
-        std::copy(idx, idx + 4, b);
-        b[4] = static_cast<uint8_t>(dest - std::begin(destination_string_const));
+        // Each field by name: a write through one member's address may not run into the next.
+        const auto set = [&](uint8_t& baud, uint8_t& bits, uint8_t& parity, uint8_t& stop, uint8_t& destination) {
+            baud = idx[0];
+            bits = idx[1];
+            parity = idx[2];
+            stop = idx[3];
+            destination = static_cast<uint8_t>(dest - std::begin(destination_string_const));
+        };
+        if (user == USR1) set(PM.USER1_BAUD, PM.USER1_DATA_BITS, PM.USER1_PARITY, PM.USER1_STOP_BITS, PM.USER1_DESTINATION);
+        else set(PM.USER2_BAUD, PM.USER2_DATA_BITS, PM.USER2_PARITY, PM.USER2_STOP_BITS, PM.USER2_DESTINATION);
     }
-    markParametersDirty();
+    p7kMarkParametersDirty();
     runFuncInd(funcNum2TblInx(user == USR1 ? 55515 : 55525));
     // The port takes the new line settings before its next message.
     if (user == USR1) usr1_tty_reconfiguration();

@@ -28,10 +28,6 @@
 
 namespace {
 
-void markParametersDirty() {
-    for (auto& ch : vp.chData) ch.cFlags.fetch_or(VP_CFLAG_DIRTY);
-}
-
 // The board's clock in local time, as "format" prints it.
 std::string localNow(const char* format) {
     const std::time_t now = board::clock::now();
@@ -174,7 +170,7 @@ void p7kSetTimeZone(COMM_TYPE port, int id, const char* params) {
         PM.TIME_ZONE = static_cast<int8_t>(off.negative ? off.hours : -off.hours);
         PM.DAYLIGHT_SAVING = static_cast<uint8_t>(dst);
     }
-    markParametersDirty();
+    p7kMarkParametersDirty();
     DefaultEepromEthParam rec;
     rec.eepromRead();
     rec.SetFporceFlag(0);

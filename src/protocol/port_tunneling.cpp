@@ -4,11 +4,11 @@
 #include "platform/board.h"
 #include "platform/journal.h"
 #include "platform/net.h"
+#include "protocol/network.h"
 #include "sys/locks.h"
 #include "sys/print.h"
 #include "sys/sys_exit.h"
 
-#include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -72,9 +72,8 @@ void closeFd(int& fd) {
 }
 
 std::string addressText(const sockaddr_in& a) {
-    char ip[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &a.sin_addr, ip, sizeof ip);
-    return std::string(ip) + ":" + std::to_string(ntohs(a.sin_port));
+    Network::IPeer p{a.sin_addr.s_addr, a.sin_port, {}};
+    return Network::BuildString(p);
 }
 
 tcflag_t speedFlag(int baudIndex) {
@@ -377,9 +376,7 @@ void print_IP_address(int socket, const char* prefix) {
     sockaddr_in a{};
     socklen_t len = sizeof a;
     if (::getpeername(socket, reinterpret_cast<sockaddr*>(&a), &len) != 0) return;
-    char ip[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &a.sin_addr, ip, sizeof ip);
-    PRINT(PRINT_GENERAL, "%s %s:%d\n", prefix, ip, ntohs(a.sin_port));
+    PRINT(PRINT_GENERAL, "%s %s\n", prefix, addressText(a).c_str());
 }
 
 void port_tunneling_stop() {

@@ -252,18 +252,20 @@ int serveFile(lws* wsi, const std::string& url) {
 
 // ---- the relay test: the answer of the configured host, passed on whole
 
-void relayFailed(lws* wsi, HttpRequest& req) {
+// The request gets one answer: the first of a failure and the relay's end.
+void relayAnswer(lws* wsi, HttpRequest& req, unsigned status, const std::string& type, std::string body) {
     if (req.relayAnswered) return;
     req.relayAnswered = true;
     req.relay = nullptr;
-    answer(wsi, req, HTTP_STATUS_BAD_GATEWAY, "text/plain", "proxy connect fail\n");
+    answer(wsi, req, status, type.c_str(), std::move(body));
+}
+
+void relayFailed(lws* wsi, HttpRequest& req) {
+    relayAnswer(wsi, req, HTTP_STATUS_BAD_GATEWAY, "text/plain", "proxy connect fail\n");
 }
 
 void relayDone(lws* wsi, HttpRequest& req) {
-    if (req.relayAnswered) return;
-    req.relayAnswered = true;
-    req.relay = nullptr;
-    answer(wsi, req, HTTP_STATUS_OK, req.relayType.c_str(), std::move(req.relayBody));
+    relayAnswer(wsi, req, HTTP_STATUS_OK, req.relayType, std::move(req.relayBody));
 }
 
 int startRelay(lws* wsi, HttpRequest& req, const std::string& url) {

@@ -30,6 +30,12 @@ uint64_t gPrev = 0;
 
 bool repeats(int key) { return key == KEY_UP || key == KEY_DOWN || key == KEY_LEFT || key == KEY_RIGHT; }
 
+// A new press ends the menu's waits for a release and its acceleration.
+void endMenuWaits() {
+    wait_till_release_key = 0;
+    acceleratePlusMinus = 0;
+}
+
 }  // namespace
 
 int post_program_key(int queue, uint16_t key, uint32_t param) {
@@ -54,9 +60,7 @@ void postKey(uint16_t key, uint8_t source) {
 }
 
 void pressed(int key, uint32_t now) {
-    // A new press ends the menu's waits for a release and its acceleration.
-    wait_till_release_key = 0;
-    acceleratePlusMinus = 0;
+    endMenuWaits();
     gKey[key] = KeyState{true, now, now + kKeyRepeatDelayMs, false};
 }
 
@@ -139,8 +143,7 @@ void keypad_service_queues() {
     // is a press with no release to wait for, so it ends the menu's waits
     // as a panel press does.
     while (get_message_q(E_EXMSG_TYPE_FPANEL, &m) >= 0) {
-        wait_till_release_key = 0;
-        acceleratePlusMinus = 0;
+        endMenuWaits();
         postKey(m.key, KEY_SOURCE_PROGRAM);
     }
 }
