@@ -69,12 +69,6 @@ bool drawsFourKLine(int node3) { return node3 != 3 && node3 != 3823 && !underAud
 
 int nodeOf(int row) { return row >= 0 && row < funcTableSize() ? static_cast<int>(funcDataTbl[row].node) : -1; }
 
-int digitPower(int n) {
-    int p = 1;
-    while (n / p >= 10) p *= 10;
-    return p;
-}
-
 }  // namespace
 
 bool twinGuarded(TwinGuard guard) {
@@ -88,7 +82,7 @@ bool twinGuarded(TwinGuard guard) {
 
 int page3Node(int node) {
     if (node <= 0 || find_osd_hierarchy_num(node) != 4) return node;
-    return node - digitPower(node);
+    return replace_osd_hierarchy_num(node, 3);
 }
 
 int channelOfNode(int node) { return find_osd_hierarchy_num(node) == 3 ? 0 : 1; }

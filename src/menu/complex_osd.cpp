@@ -40,7 +40,7 @@ void breakOutComplexOsd(int reason) {
 
 ComplexOsdKeys::ComplexOsdKeys(uint32_t arrowPauseMs, bool programKeys)
     : arrowPauseMs_(arrowPauseMs), programKeys_(programKeys) {
-    vp.gFlags.fetch_or(VP_GFLAG_MODAL_KEYS);
+    setModalKeys(true);
     // A mark left by a time-out (or set just after the last browser took its
     // final key) belongs to no one now.
     gBreakOutComplexOsd = BREAKOUT_NONE;
@@ -53,7 +53,7 @@ void ComplexOsdKeys::release() {
     if (!held_) return;
     held_ = false;
     gWaiting = false;
-    vp.gFlags.fetch_and(~uint32_t{VP_GFLAG_MODAL_KEYS});
+    setModalKeys(false);
 }
 
 int ComplexOsdKeys::wait(_EXMSG* program) {

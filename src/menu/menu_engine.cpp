@@ -167,10 +167,10 @@ void delayedAction(uint32_t row) {
         return;
     }
     // The menu may be on the other channel's page by now.
-    const int saved = Channel;
-    Channel = actionChannel(static_cast<int>(row));
-    runFuncInd(static_cast<int>(row));
-    Channel = saved;
+    {
+        ChannelAs scope(actionChannel(static_cast<int>(row)));
+        runFuncInd(static_cast<int>(row));
+    }
     PRINT(PRINT_GENERAL, "delayed function %d activate\n", static_cast<int>(funcDataTbl[row].node));
     immidiateSave = 1;
 }

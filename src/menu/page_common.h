@@ -33,4 +33,3 @@ void runNodeAs(int node, int ch);
 // The menu closes from inside a page: st_num 999, the closed-menu screen
 // (the OSD off), the open bit and the time-out gone.
 void closeMenuFromPage();
-bool menuIsOpen();
