@@ -2,7 +2,7 @@
 
 #include "core/osd_timer.h"
 #include "core/pm.h"
-#include "osd/osd.h"
+#include "menu/page_common.h"
 #include "platform/journal.h"
 #include "sys/frontpanel.h"
 #include "sys/msgq.h"
@@ -22,12 +22,11 @@ constexpr uint32_t kPollMs = 10;  // between polls of the queue: no busy wait
 constexpr uint32_t kBreakOutPauseMs = 125;
 constexpr uint32_t kRefusedMs = 500;
 constexpr int kRefusedX = 340, kRefusedY = 330;
-constexpr int kRefusedFg = 199, kRefusedBg = 255, kSize = 16;
 
 void refused() {
-    osd_put_ascii_string("   Ineffective Keystroke", kRefusedX, kRefusedY, kRefusedFg, kRefusedBg, 0, kSize);
+    pageText("   Ineffective Keystroke", kRefusedX, kRefusedY);
     Sleep(kRefusedMs);
-    osd_put_ascii_string(std::string(30, ' ').c_str(), kRefusedX, kRefusedY, kRefusedFg, kRefusedBg, 0, kSize);
+    pageText(std::string(30, ' ').c_str(), kRefusedX, kRefusedY);
 }
 
 }  // namespace
