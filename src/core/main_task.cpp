@@ -32,13 +32,9 @@ constexpr uint32_t kPassMs = 20;
 constexpr uint32_t kOsdTimeOutUnitMs = 30000;
 bool gValensChecked = false;
 
-bool menuOpen() { return vp.gFlags.load() & VP_GFLAG_MENU_OPEN; }
-
 void runWithChannel(void (*action)(int), int ch, int node) {
-    int saved = Channel;
-    Channel = ch;
+    ChannelAs scope(ch);
     action(funcNum2TblInx(node));
-    Channel = saved;
 }
 
 // Opens the menu on a node (a shortcut) for timeOut ms.
@@ -63,7 +59,7 @@ void setMute(int ch, int value) {
 
 void menuKey(const _EXMSG& m) {
     int key = m.key;
-    if (menuOpen()) {
+    if (menuIsOpen()) {
         stLoop(key);
         if (!in_tbar_process_flag) restartOsdTimer();
         return;
@@ -93,7 +89,7 @@ void menuKey(const _EXMSG& m) {
 
 void muteKey(int ch) {
     setMute(ch, PM.MUTE[ch] ? 0 : 1);
-    if (!menuOpen()) openShortcut(ch == 0 ? kNodeMuteCh1 : kNodeMuteCh2, kOsdTimeOutMute);
+    if (!menuIsOpen()) openShortcut(ch == 0 ? kNodeMuteCh1 : kNodeMuteCh2, kOsdTimeOutMute);
 }
 
 void takeFormatReports() {
@@ -109,7 +105,7 @@ void takeConversionRequests() {
     _EXMSG m;
     while (get_message_q(E_EXMSG_TYPE_CNV, &m) >= 0) {
         handleConversionRequest(m.key, (m.mode >> 8) & 0xFF);
-        if (menuOpen()) stLoop(KEY_MENU_REFRESH);
+        if (menuIsOpen()) stLoop(KEY_MENU_REFRESH);
     }
 }
 
@@ -161,7 +157,7 @@ void dispatchKey(const _EXMSG& m) {
             case kKeyMuteCh2: muteKey(1); break;
             case KEY_POWER: powerDownMode(); break;
             case KEY_MENU_REFRESH:
-                if (menuOpen()) stLoop(KEY_MENU_REFRESH);
+                if (menuIsOpen()) stLoop(KEY_MENU_REFRESH);
                 break;
             case KEY_CH1_TUNED: syncOffWake(0); break;
             case KEY_CH2_TUNED: syncOffWake(1); break;
@@ -195,7 +191,7 @@ void mainTaskPass() {
     saveDirtyParameterZones();
     frontEnd_poll();
     takeConversionRequests();
-    if (backEnd_poll() && menuOpen()) stLoop(KEY_MENU_REFRESH);
+    if (backEnd_poll() && menuIsOpen()) stLoop(KEY_MENU_REFRESH);
     syncOffService();
 }
 

@@ -196,7 +196,7 @@ int setRow(int node, int row, std::string_view valueText) {
             funcSetIntAt(row, Channel, static_cast<int32_t>(iv));
         }
     }
-    if ((vp.gFlags.load() & VP_GFLAG_MENU_OPEN) == 0) {
+    if (!menuIsOpen()) {
         runFuncInd(row);
     } else {
         breakOutComplexOsd(BREAKOUT_PROTOCOL);  // a browser waiting for keys gives way and the menu closes

@@ -302,3 +302,23 @@ public:
 };
 extern CurrentChannel ext_channel;
 extern CurrentChannel& Channel;
+
+// The calling thread works on channel ch until the scope ends.
+class ChannelAs {
+public:
+    explicit ChannelAs(int ch) : saved_(Channel) { Channel = ch; }
+    ~ChannelAs() { Channel = saved_; }
+    ChannelAs(const ChannelAs&) = delete;
+    ChannelAs& operator=(const ChannelAs&) = delete;
+
+private:
+    int saved_;
+};
+
+// Bit 0x200 of vp.gFlags: while on, a thread other than MAIN reads the
+// KEYPAD queue.
+inline void setModalKeys(bool on) {
+    if (on) vp.gFlags.fetch_or(VP_GFLAG_MODAL_KEYS);
+    else vp.gFlags.fetch_and(~uint32_t{VP_GFLAG_MODAL_KEYS});
+}
+inline bool menuIsOpen() { return (vp.gFlags.load() & VP_GFLAG_MENU_OPEN) != 0; }

@@ -70,10 +70,8 @@ constexpr OwinItem kOwinItems[] = {
 // thread works on channel c for the time of the check (also when c is the
 // other channel of a two-window layout).
 void limitWindow(const OwinItem& w, int c) {
-    const int saved = Channel;
-    Channel = c;
+    ChannelAs scope(c);
     delimitOwin(w.isStart, w.isHorizontal, 0, w.size[c], w.start[c]);
-    Channel = saved;
 }
 
 void customWindow(const OwinItem& w) {

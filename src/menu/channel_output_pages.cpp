@@ -52,12 +52,6 @@ bool overlay() { return PM.DISPLAY_MODE == 1; }
 // CH2 in overlay mode with one window: its picture is not shown.
 bool hiddenCh2(int ch) { return ch == 1 && overlay() && (PM.DWINDOW == 0 || PM.DWINDOW == 4); }
 bool showsNoSignalFill(int ch) { return (vp.chData[ch].cFlags.load() & VP_CFLAG_NO_SIGNAL) != 0; }
-bool menuOpen() { return (vp.gFlags.load() & VP_GFLAG_MENU_OPEN) != 0; }
-
-void setModal(bool on) {
-    if (on) vp.gFlags.fetch_or(VP_GFLAG_MODAL_KEYS);
-    else vp.gFlags.fetch_and(~uint32_t{VP_GFLAG_MODAL_KEYS});
-}
 
 void postLed(uint16_t word) {
     _EXMSG m;
@@ -165,7 +159,7 @@ Countdown countDown(int row) {
     for (int n = kCountFrom; n >= 1; --n) {
         drawCountdown(row, n);
         for (int poll = 0; poll < kPollsPerCount; ++poll) {
-            if (!menuOpen()) return Countdown::MenuClosed;
+            if (!menuIsOpen()) return Countdown::MenuClosed;
             _EXMSG m;
             const bool got = get_message_q(E_EXMSG_TYPE_KEYPAD, &m) >= 0;
             WDT_Clear();
@@ -186,9 +180,9 @@ void toParent() {
 
 void immidiate_syncOff_menu(int row) {
     const int ch = channel();
-    setModal(true);
+    setModalKeys(true);
     const Countdown end = countDown(row);
-    setModal(false);
+    setModalKeys(false);
     if (end == Countdown::MenuClosed) return;
     toParent();
     if (end == Countdown::RanOut) PI_SYNC_OFF[ch] = 1;
@@ -331,10 +325,8 @@ void func385(int) {
 
 void enforce_test_pattern(int channel) {
     if ((channel != 0 && channel != 1) || PM.TEST_PATTERN[channel] == 0) return;
-    const int saved = Channel;
-    Channel = channel;
+    ChannelAs scope(channel);
     func384(funcNum2TblInx(static_cast<int>(kNodeTestPattern[channel])));
-    Channel = saved;
 }
 
 void osd_func383(int row) { channelPageScreen(row); }

@@ -9,6 +9,7 @@
 #include "menu/menu_engine.h"
 #include "menu/menu_lists.h"
 #include "menu/menu_state.h"
+#include "menu/page_common.h"
 #include "osd/formated_osd_list.h"
 #include "osd/osd.h"
 #include "scaler/output_formats.h"
@@ -20,7 +21,6 @@ namespace {
 
 constexpr int kTabCh1 = 2, kTabCh2 = 3;
 constexpr int kBarX = 350, kBarY = 220, kBarColour = 248;
-constexpr int kWarningFg = 199, kWarningBg = 255, kWarningSize = 16;
 
 // The lists of page 3 by node; page 4 uses the same.
 struct NodeList {
@@ -69,12 +69,6 @@ bool drawsFourKLine(int node3) { return node3 != 3 && node3 != 3823 && !underAud
 
 int nodeOf(int row) { return row >= 0 && row < funcTableSize() ? static_cast<int>(funcDataTbl[row].node) : -1; }
 
-int digitPower(int n) {
-    int p = 1;
-    while (n / p >= 10) p *= 10;
-    return p;
-}
-
 }  // namespace
 
 bool twinGuarded(TwinGuard guard) {
@@ -88,7 +82,7 @@ bool twinGuarded(TwinGuard guard) {
 
 int page3Node(int node) {
     if (node <= 0 || find_osd_hierarchy_num(node) != 4) return node;
-    return node - digitPower(node);
+    return replace_osd_hierarchy_num(node, 3);
 }
 
 int channelOfNode(int node) { return find_osd_hierarchy_num(node) == 3 ? 0 : 1; }
@@ -161,7 +155,7 @@ void channelBarScreen(int row) {
 }
 
 int channelWarning(const char* text, int x, int y) {
-    osd_put_ascii_string(text, x, y, kWarningFg, kWarningBg, 0, kWarningSize);
+    pageText(text, x, y);
     return 1;
 }
 

@@ -2,7 +2,7 @@
 
 #include "core/osd_timer.h"
 #include "core/pm.h"
-#include "osd/osd.h"
+#include "menu/page_common.h"
 #include "platform/journal.h"
 #include "sys/frontpanel.h"
 #include "sys/msgq.h"
@@ -22,12 +22,11 @@ constexpr uint32_t kPollMs = 10;  // between polls of the queue: no busy wait
 constexpr uint32_t kBreakOutPauseMs = 125;
 constexpr uint32_t kRefusedMs = 500;
 constexpr int kRefusedX = 340, kRefusedY = 330;
-constexpr int kRefusedFg = 199, kRefusedBg = 255, kSize = 16;
 
 void refused() {
-    osd_put_ascii_string("   Ineffective Keystroke", kRefusedX, kRefusedY, kRefusedFg, kRefusedBg, 0, kSize);
+    pageText("   Ineffective Keystroke", kRefusedX, kRefusedY);
     Sleep(kRefusedMs);
-    osd_put_ascii_string(std::string(30, ' ').c_str(), kRefusedX, kRefusedY, kRefusedFg, kRefusedBg, 0, kSize);
+    pageText(std::string(30, ' ').c_str(), kRefusedX, kRefusedY);
 }
 
 }  // namespace
@@ -40,7 +39,7 @@ void breakOutComplexOsd(int reason) {
 
 ComplexOsdKeys::ComplexOsdKeys(uint32_t arrowPauseMs, bool programKeys)
     : arrowPauseMs_(arrowPauseMs), programKeys_(programKeys) {
-    vp.gFlags.fetch_or(VP_GFLAG_MODAL_KEYS);
+    setModalKeys(true);
     // A mark left by a time-out (or set just after the last browser took its
     // final key) belongs to no one now.
     gBreakOutComplexOsd = BREAKOUT_NONE;
@@ -53,7 +52,7 @@ void ComplexOsdKeys::release() {
     if (!held_) return;
     held_ = false;
     gWaiting = false;
-    vp.gFlags.fetch_and(~uint32_t{VP_GFLAG_MODAL_KEYS});
+    setModalKeys(false);
 }
 
 int ComplexOsdKeys::wait(_EXMSG* program) {

@@ -5,6 +5,7 @@
 #include "core/pm.h"
 #include "core/pm_store.h"
 #include "menu/menu_state.h"
+#include "menu/page_common.h"
 #include "menu/root_page.h"
 #include "osd/menu_kit.h"
 #include "osd/osd.h"
@@ -46,8 +47,7 @@ constexpr uint32_t kPauseFirstMs = 20, kPauseRepeatMs = 40;
 constexpr uint32_t kFastFrom = 10;  // plus/minus steps before the fast step takes over
 constexpr uint32_t kSaveMs = 400, kNoticeMs = 500;
 
-// Texts of the save and the notices: 199 on 255.
-constexpr int kNoticeFg = 199, kNoticeBg = 255, kNoticeSize = 16;
+// Texts of the save and the notices (pageText).
 constexpr int kNoticeX = 403, kNoticeY = 426;
 constexpr int kNativeX = 340, kNativeY = 394;
 constexpr int kResetX = 340;
@@ -65,10 +65,7 @@ bool isNavigationKey(int key) {
            key == KEY_MENU_HELD;
 }
 
-void notice(const char* text, int x, int y) {
-    osd_put_ascii_string(text, x, y, kNoticeFg, kNoticeBg, 0, kNoticeSize);
-}
-void blank(int count, int x, int y) { notice(std::string(static_cast<size_t>(count), ' ').c_str(), x, y); }
+void blank(int count, int x, int y) { pageText(std::string(static_cast<size_t>(count), ' ').c_str(), x, y); }
 
 void traceTo(int32_t node) { tracebackPbValues(funcNum2TblInx(node)); }
 
@@ -167,10 +164,10 @@ void delayedAction(uint32_t row) {
         return;
     }
     // The menu may be on the other channel's page by now.
-    const int saved = Channel;
-    Channel = actionChannel(static_cast<int>(row));
-    runFuncInd(static_cast<int>(row));
-    Channel = saved;
+    {
+        ChannelAs scope(actionChannel(static_cast<int>(row)));
+        runFuncInd(static_cast<int>(row));
+    }
     PRINT(PRINT_GENERAL, "delayed function %d activate\n", static_cast<int>(funcDataTbl[row].node));
     immidiateSave = 1;
 }
@@ -411,8 +408,8 @@ void save(FuncRow& r) {
     const bool native = node == kNodeNativeCh1 || node == kNodeNativeCh2;
     r.change &= static_cast<uint8_t>(~kRowChanged);
     if (vp.fixedOutFrmt[Channel == 1 ? 1 : 0] == 0 && native)
-        notice("Setting Native Resolution...", kNativeX, kNativeY);
-    notice("Saving Data", kNoticeX, kNoticeY);
+        pageText("Setting Native Resolution...", kNativeX, kNativeY);
+    pageText("Saving Data", kNoticeX, kNoticeY);
     saveChannel(0);
     saveChannel(1);
     Sleep(kSaveMs);
@@ -423,18 +420,18 @@ void save(FuncRow& r) {
 // Step 13: each raised notice for kNoticeMs.
 void notices() {
     if (disconnect_printing_flag.exchange(0)) {
-        notice("Disconnecting", kNoticeX, kNoticeY);
+        pageText("Disconnecting", kNoticeX, kNoticeY);
         runFuncInd(funcNum2TblInx(kNodeDisconnect));
         Sleep(kNoticeMs);
         blank(21, kNoticeX, kNoticeY);
     }
     if (launching_printing_flag.exchange(0)) {
-        notice("Launching", kNoticeX, kNoticeY);
+        pageText("Launching", kNoticeX, kNoticeY);
         Sleep(kNoticeMs);
         blank(21, kNoticeX, kNoticeY);
     }
     if (reset_defaults_printing_flag.exchange(0)) {
-        notice("Reset To Defaults Settings", kResetX, kNoticeY);
+        pageText("Reset To Defaults Settings", kResetX, kNoticeY);
         Sleep(kNoticeMs);
         blank(31, kResetX, kNoticeY);
     }

@@ -34,10 +34,8 @@ void pageListScreen(int row, const PageTitle& title, const int* list) {
 }
 
 void runNodeAs(int node, int ch) {
-    const int saved = Channel;
-    Channel = ch;
+    ChannelAs scope(ch);
     runFuncInd(funcNum2TblInx(node));
-    Channel = saved;
 }
 
 void closeMenuFromPage() {
@@ -45,5 +43,3 @@ void closeMenuFromPage() {
     osd_func999(funcNum2TblInx(kNodeClosed));
     if (vp.gFlags.fetch_and(~uint32_t{VP_GFLAG_MENU_OPEN}) & VP_GFLAG_MENU_OPEN) osdTimerKill();
 }
-
-bool menuIsOpen() { return (vp.gFlags.load() & VP_GFLAG_MENU_OPEN) != 0; }

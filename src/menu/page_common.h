@@ -1,4 +1,4 @@
-// What the Inputs and Layout pages share: the screen recipe (open with tab
+// What the menu's pages share: the screen recipe (open with tab
 // and title, extras such as warning lines, the list or the value bar, the
 // window shown), running another node's action for a channel, and closing
 // the menu from inside a page.
@@ -33,4 +33,3 @@ void runNodeAs(int node, int ch);
 // The menu closes from inside a page: st_num 999, the closed-menu screen
 // (the OSD off), the open bit and the time-out gone.
 void closeMenuFromPage();
-bool menuIsOpen();

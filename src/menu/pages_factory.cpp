@@ -41,13 +41,6 @@ const std::array kNodes = std::to_array<MiscNode>({
     {miscRow(5621, FT_S32, &PB_Stub, 0, 1, 1, 0, 7, func5621, nullptr, 0), {}},
 });
 
-void setModal(bool on) {
-    if (on) vp.gFlags.fetch_or(VP_GFLAG_MODAL_KEYS);
-    else vp.gFlags.fetch_and(~uint32_t{VP_GFLAG_MODAL_KEYS});
-}
-
-bool menuOpen() { return (vp.gFlags.load() & VP_GFLAG_MENU_OPEN) != 0; }
-
 void drawCount(int row, int count) {
     osd_page_begin(row, 4);
     osd_put_title(row, menu_list_5, nullptr, 0);
@@ -73,7 +66,7 @@ enum class Wait { RanOut, Aborted, MenuClosed };
 // dropped; a menu that closes meanwhile abandons the reset.
 Wait waitSteps(int steps) {
     for (int s = 0; s < steps; ++s) {
-        if (!menuOpen()) return Wait::MenuClosed;
+        if (!menuIsOpen()) return Wait::MenuClosed;
         WDT_Clear();
         const uint32_t start = getCurrMsCount();
         while (getElapsedMs(start) < kStepMs) {
@@ -116,23 +109,23 @@ void factoryReset(int node, int withNetwork, const char* what) {
 void osd_func56(int row) { misc_screen(row, kNodes[0].view); }
 
 void osd_func562(int row) {
-    setModal(true);
+    setModalKeys(true);
     for (int count = kFirstCount; count >= 0; --count) {
         drawCount(row, count);
         const Wait w = waitSteps(count == kFirstCount ? 1 : 4);
         if (w == Wait::MenuClosed) {
             st_num = kNodeResetAborted;
-            setModal(false);
+            setModalKeys(false);
             return;
         }
-        if (w == Wait::Aborted) setModal(false);
+        if (w == Wait::Aborted) setModalKeys(false);
         showCount();
         if (w == Wait::Aborted) {
             st_num = kNodeResetAborted;
             return;
         }
     }
-    setModal(false);
+    setModalKeys(false);
 }
 
 void func561(int) { factoryReset(561, 1, "+++ Factory reset and reboot"); }

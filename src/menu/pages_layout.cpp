@@ -493,10 +493,10 @@ void func21(int) {
             MutexLock lock(PM_mutex);
             PM.AUTO_SWITCH_MODE[ch] = 0;
         }
-        const int saved = Channel;
-        Channel = ch;
-        activate_autoswitching_config();
-        Channel = saved;
+        {
+            ChannelAs scope(ch);
+            activate_autoswitching_config();
+        }
         p7kEvForceAnnounceInt(static_cast<uint32_t>(kNodeAutoSwitch[ch]), 0, static_cast<uint8_t>(ch));
     }
     if (mode == 1) {

@@ -62,14 +62,14 @@ void runDialogue(const char* subtitle, const char* title, Make make) {
     auto console = std::make_unique<Osd>();
     WDT_Disable();
     console->PutSubTitle(subtitle);
-    vp.gFlags.fetch_or(VP_GFLAG_MODAL_KEYS);
+    setModalKeys(true);
     std::unique_ptr<Machine> machine = make(console.get());
     console->clrscr();
     console->SetTitle(title);
     *console << console::endl;
     machine->Init();
     console->clrscr();
-    vp.gFlags.fetch_and(~uint32_t{VP_GFLAG_MODAL_KEYS});
+    setModalKeys(false);
     gBlock_p7k = 0;
     machine.reset();
     console.reset();
