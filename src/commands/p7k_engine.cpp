@@ -52,12 +52,9 @@ void protocol_out_error(COMM_TYPE port, int id, const char* params, int code) {
     p7kSend(port, getPreAnswer() + p7kWordOfId(id) + (params ? params : "") + tail);
 }
 
-void p7kMarkParametersDirty() {
-    for (auto& ch : vp.chData) ch.cFlags.fetch_or(VP_CFLAG_DIRTY);
-}
 
 int scalerCmdOk(COMM_TYPE port, int id, const char* params) {
-    p7kMarkParametersDirty();
+    markBothChannelsDirty();
     protocol_out_success(port, id, params);
     return 0;
 }

@@ -48,8 +48,6 @@ void prtcl_7k_cmd_switch(COMM_TYPE port, int id, const char* params);
 void protocol_out_success(COMM_TYPE port, int id, const char* params);
 // "~01@<word><params> ERR <code, three digits>\r\n" to the port.
 void protocol_out_error(COMM_TYPE port, int id, const char* params, int code);
-// Marks both channels' parameter memory to be saved, as every set does.
-void p7kMarkParametersDirty();
 // Marks both channels' parameter memory to be saved, then answers OK. 0.
 int scalerCmdOk(COMM_TYPE port, int id, const char* params);
 // A text to the port, sized by the text.

@@ -99,7 +99,7 @@ void p7kSetUart(COMM_TYPE port, int id, const char* params) {
         PM.PORT_TUNNELING_PARITY = idx[2];
         PM.PORT_TUNNELING_STOP_BITS = idx[3];
     }
-    p7kMarkParametersDirty();
+    markBothChannelsDirty();
     protocol_out_success(port, id, params);
 }
 
@@ -126,7 +126,7 @@ void p7kSetTunnel(COMM_TYPE port, int id, const char* params) {
         PM.PORT_TUNNELING_MODE = upper(f[0]) == "TCP" ? 1 : 0;
         PM.PORT_TUNNELING_PORT_NUMBER = static_cast<uint32_t>(tunnelPort);
     }
-    p7kMarkParametersDirty();
+    markBothChannelsDirty();
     protocol_out_success(port, id, params);
 }
 
@@ -167,7 +167,7 @@ void p7kUserPortConfig(COMM_TYPE port, int id, const char* params) {
         if (user == USR1) set(PM.USER1_BAUD, PM.USER1_DATA_BITS, PM.USER1_PARITY, PM.USER1_STOP_BITS, PM.USER1_DESTINATION);
         else set(PM.USER2_BAUD, PM.USER2_DATA_BITS, PM.USER2_PARITY, PM.USER2_STOP_BITS, PM.USER2_DESTINATION);
     }
-    p7kMarkParametersDirty();
+    markBothChannelsDirty();
     runFuncInd(funcNum2TblInx(user == USR1 ? 55515 : 55525));
     // The port takes the new line settings before its next message.
     if (user == USR1) usr1_tty_reconfiguration();

@@ -170,7 +170,7 @@ void p7kSetTimeZone(COMM_TYPE port, int id, const char* params) {
         PM.TIME_ZONE = static_cast<int8_t>(off.negative ? off.hours : -off.hours);
         PM.DAYLIGHT_SAVING = static_cast<uint8_t>(dst);
     }
-    p7kMarkParametersDirty();
+    markBothChannelsDirty();
     DefaultEepromEthParam rec;
     rec.eepromRead();
     rec.SetFporceFlag(0);

@@ -201,11 +201,7 @@ void powerDownMode() {
     std::printf("main_task: power saving\n");
     exitOsdMenu();
     saveDirtyParameterZones();
-    for (int led = 0; led < board::panel::kLeds; ++led) {
-        _EXMSG m;
-        m.key = build_led_state(led, 0, 0, 0, 0);
-        send_message_q(E_EXMSG_TYPE_LED, &m);
-    }
+    for (int led = 0; led < board::panel::kLeds; ++led) post_led(build_led_state(led, 0, 0, 0, 0));
     frontEnd_powerDown();
     backEnd_powerDown();
     audioPowerDown();

@@ -58,7 +58,7 @@ void changeModeToSingleWindowIf_4k(int format, int flag) {
         PM.DWINDOW = 0;
     }
     vp.numInputs = 1;
-    for (auto& ch : vp.chData) ch.cFlags.fetch_or(VP_CFLAG_DIRTY);
+    markBothChannelsDirty();
     board::journal("changeModeToSingleWindowIf_4k", "format=%d flag=%d", format, flag);
     if (flag) {
         p7kEvAnnounceInt(21, PM.DISPLAY_MODE, 0);

@@ -322,3 +322,8 @@ inline void setModalKeys(bool on) {
     else vp.gFlags.fetch_and(~uint32_t{VP_GFLAG_MODAL_KEYS});
 }
 inline bool menuIsOpen() { return (vp.gFlags.load() & VP_GFLAG_MENU_OPEN) != 0; }
+// Marks both channels' parameter memory to be saved (the device-wide part
+// lives in every zone).
+inline void markBothChannelsDirty() {
+    for (auto& ch : vp.chData) ch.cFlags.fetch_or(VP_CFLAG_DIRTY);
+}

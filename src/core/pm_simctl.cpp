@@ -52,7 +52,7 @@ std::string handle(const std::vector<std::string>& args) {
         for (int i = 0; i < f->count; ++i) writeField(img, *f, i, values[n == 1 ? 0 : static_cast<size_t>(i)]);
     }
     // As a protocol set does: both channels' parameter memory is to be saved.
-    for (auto& ch : vp.chData) ch.cFlags.fetch_or(VP_CFLAG_DIRTY);
+    markBothChannelsDirty();
     return "OK";
 }
 

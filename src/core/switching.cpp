@@ -74,17 +74,8 @@ bool is4k() {
 
 bool twoWindows() { return PM.DISPLAY_MODE == 1 && PM.DWINDOW != 0 && PM.DWINDOW != 4; }
 
-void markBothDirty() {
-    for (auto& ch : vp.chData) ch.cFlags.fetch_or(VP_CFLAG_DIRTY);
-}
-
 void postKeypad(int key) { post_program_key(E_EXMSG_TYPE_KEYPAD, static_cast<uint16_t>(key)); }
 
-void postLed(uint16_t word) {
-    _EXMSG m;
-    m.key = word;
-    send_message_q(E_EXMSG_TYPE_LED, &m);
-}
 
 // Runs a channel-page action the way the menu would, with the thread's
 // channel set to ch.
@@ -151,7 +142,7 @@ void switchVideo(int ch, int input) {
     }
     routeChannel(ch, input);
     eepromSaveVpData();
-    markBothDirty();
+    markBothChannelsDirty();
     ledsOnManager(ch);
     p7kEvAnnounceInt(kNodeInput[ch], PM.SEL_INPUT[ch], static_cast<uint8_t>(ch));
     handleFreeze(ch == 0 ? KEY_FREEZE_CH1 : KEY_FREEZE_CH2, 1);
@@ -350,7 +341,7 @@ bool takeTransition(int source) {
     routeChannel(0, preview);
     routeChannel(1, program);
     eepromSaveVpData();
-    markBothDirty();
+    markBothChannelsDirty();
     for (int ch = 0; ch < 2; ++ch) {
         ledsOnManager(ch);
         p7kEvAnnounceInt(kNodeInput[ch], PM.SEL_INPUT[ch], static_cast<uint8_t>(ch));
@@ -456,12 +447,12 @@ void ledsOnManager(int channel) {
     for (int i = 0; i < kInputs; ++i) {
         int r = (i == audio) ? 7 : 0;  // audio red, video green, both yellow
         int g = (i == video) ? 7 : 0;
-        postLed(build_led_state_(base + i, dim ? 0 : 255, r, g, 0, 0));
+        post_led(build_led_state_(base + i, dim ? 0 : 255, r, g, 0, 0));
     }
     int mode = mode_stat.load();
     for (int m = 0; m < 3; ++m) {
         int on = m == mode ? 7 : 0;
-        postLed(build_led_state_(kLedMode + m, 255, on, on, on, 0));
+        post_led(build_led_state_(kLedMode + m, 255, on, on, on, 0));
     }
     board::journal("ledsOnManager", "channel=%d video=%d audio=%d mode=%d", channel, video + 1, audio + 1, mode);
 }

@@ -53,11 +53,6 @@ bool overlay() { return PM.DISPLAY_MODE == 1; }
 bool hiddenCh2(int ch) { return ch == 1 && overlay() && (PM.DWINDOW == 0 || PM.DWINDOW == 4); }
 bool showsNoSignalFill(int ch) { return (vp.chData[ch].cFlags.load() & VP_CFLAG_NO_SIGNAL) != 0; }
 
-void postLed(uint16_t word) {
-    _EXMSG m;
-    m.key = word;
-    send_message_q(E_EXMSG_TYPE_LED, &m);
-}
 
 // An output asleep in sync-off wakes with the channel's tuned key.
 void wakeIfSyncOff(int ch) {
@@ -72,7 +67,7 @@ void wakeIfSyncOff(int ch) {
 // Freeze and blank share their ending: the LED word posted, a sleeping
 // output woken.
 void keyLed(int ch, int led, bool on) {
-    postLed(on ? build_led_state_(led, hiddenCh2(ch) ? 0 : 255, 1, 7, 1, 0) : build_led_state(led, 0, 0, 0, 0));
+    post_led(on ? build_led_state_(led, hiddenCh2(ch) ? 0 : 255, 1, 7, 1, 0) : build_led_state(led, 0, 0, 0, 0));
     wakeIfSyncOff(ch);
 }
 

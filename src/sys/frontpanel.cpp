@@ -47,6 +47,12 @@ int post_program_key(int queue, uint16_t key, uint32_t param) {
     return send_message_q(queue, &m);
 }
 
+int post_led(uint16_t word) {
+    _EXMSG m;
+    m.key = word;
+    return send_message_q(E_EXMSG_TYPE_LED, &m);
+}
+
 namespace {
 
 void postKey(uint16_t key, uint8_t source) {

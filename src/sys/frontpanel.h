@@ -40,6 +40,8 @@ extern std::atomic<int> mode_stat;
 // on a queue; param is the parameter word (the row of key 42). Returns what
 // send_message_q returns.
 int post_program_key(int queue, uint16_t key, uint32_t param = 0);
+// Posts an LED word (build_led_state) for the keypad thread to set.
+int post_led(uint16_t word);
 // 1 while the front panel is locked.
 extern std::atomic<int> fpanel_lockstat;
 
