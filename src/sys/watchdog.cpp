@@ -88,7 +88,10 @@ const char* pthread_get_selfname() {
     return row < 0 ? "IDLE" : thread_cb[row].name;
 }
 
-void pthread_set_selfname(const char* name) { prctl(PR_SET_NAME, name, 0, 0, 0); }
+void pthread_set_selfname(const char* name) {
+    prctl(PR_SET_NAME, name, 0, 0, 0);
+    board::journalThreadRenamed();
+}
 
 int startTableThread(int row) {
     if (row < 0 || row >= kThreadRows || thread_cb[row].entry == nullptr) return -1;

@@ -59,6 +59,12 @@ SimDevice::~SimDevice() {
 
 std::string SimDevice::read(const std::string& rel) const { return readFile(file(rel)); }
 
+std::string SimDevice::journal() const {
+    std::string reply;
+    if (pid_ > 0) board::sim::ctl::request(root_, "journal", reply, 3000);
+    return read("sim/journal.log");
+}
+
 bool SimDevice::start(const std::vector<std::string>& args, std::string* why, int timeoutMs) {
     std::string app = std::string(HX40_BIN_DIR) + "/hx40_app";
     std::vector<std::string> words = {app, "--board-root", root_};

@@ -35,7 +35,8 @@ public:
     std::string file(const std::string& rel) const { return root_ + "/" + rel; }
     std::string read(const std::string& rel) const;
     std::string log() const { return read("run/app.log"); }
-    std::string journal() const { return read("sim/journal.log"); }
+    // Asks the program to write out its journal first, while it runs.
+    std::string journal() const;
     const std::string& root() const { return root_; }
 
     int tcpPort = 0;

@@ -1,6 +1,7 @@
 #include "support/temp_board.h"
 
 #include "platform/board.h"
+#include "platform/journal.h"
 #include "platform/msgq.h"
 #include "platform/sim/sim_board.h"
 
@@ -22,6 +23,7 @@ std::string makeTempDir(const std::string& prefix) {
 }
 
 std::string readFile(const std::string& path) {
+    board::journalFlush();  // the board's journal lines so far are in its file
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
@@ -58,6 +60,7 @@ TempBoard::~TempBoard() {
 std::string TempBoard::read(const std::string& rel) const { return readFile(file(rel)); }
 
 void TempBoard::write(const std::string& rel, const std::string& text) const {
+    board::journalFlush();  // a journal emptied here stays empty of older lines
     fs::create_directories(fs::path(file(rel)).parent_path());
     std::ofstream(file(rel), std::ios::binary) << text;
 }

@@ -203,12 +203,13 @@ bool start(std::string* error) {
     ctl::add("ping", "ping                      is the program up", [](const std::vector<std::string>&) {
         return std::string(ready() ? "OK ready" : "ERR starting");
     });
-    ctl::add("journal", "journal [clear]           where the journal is, or empty it",
+    ctl::add("journal", "journal [clear]           write out the journal and say where it is, or empty it",
              [root](const std::vector<std::string>& a) {
                  if (a.size() > 1 && a[1] == "clear") {
-                     std::ofstream(root + "/sim/journal.log", std::ios::trunc);
+                     journalClear();
                      return std::string("OK cleared");
                  }
+                 journalFlush();
                  return "OK " + root + "/sim/journal.log";
              });
     ctl::add("quit", "quit                      stop the program cleanly", [](const std::vector<std::string>&) {
