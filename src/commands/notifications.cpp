@@ -11,6 +11,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 std::atomic<uint8_t> gVerboseMode{0};
 std::atomic<uint8_t> gFeedBackOnPowerCmd{0};
@@ -47,12 +48,21 @@ const Textual kTextual[] = {
     {4931, "VOLUME", true},
 };
 
+// Formats once into a buffer on the stack; only a text that does not fit
+// there is formatted a second time. The older engine hands most texts over
+// whole as "%s": those are taken as they are.
 std::string vformat(const char* format, va_list args) {
+    if (std::strcmp(format, "%s") == 0) {
+        const char* text = va_arg(args, const char*);
+        return text != nullptr ? std::string(text) : std::string("(null)");
+    }
+    char buffer[512];
     va_list copy;
     va_copy(copy, args);
-    int n = std::vsnprintf(nullptr, 0, format, copy);
+    const int n = std::vsnprintf(buffer, sizeof buffer, format, copy);
     va_end(copy);
     if (n <= 0) return std::string();
+    if (static_cast<size_t>(n) < sizeof buffer) return std::string(buffer, static_cast<size_t>(n));
     std::string text(static_cast<size_t>(n) + 1, '\0');
     std::vsnprintf(text.data(), text.size(), format, args);
     text.resize(static_cast<size_t>(n));
@@ -136,7 +146,10 @@ void protocol_out_specific_port(COMM_TYPE port, uint16_t size, const char* fmt, 
 
 void protocol_out_to_web(const std::string& text) { toWeb(text, 0); }
 
-std::string getPreAnswer() { return format("~%02d@", kOwnId); }
+std::string getPreAnswer() {
+    static const std::string prefix = format("~%02d@", kOwnId);
+    return prefix;
+}
 
 void p7kEvAnnounceTextualIfNedded(int function, int value, int channel) {
     for (const Textual& t : kTextual) {

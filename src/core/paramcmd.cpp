@@ -267,11 +267,12 @@ int isParamRestricted(int row, int32_t value) {
 
 int parseVidCmd(const char* params, float* f, int32_t* i, const char** text) {
     int status = parseVidCmdFields(params, f, i, text);
-    std::string shown(params ? params : "");
-    if (shown.size() > 80) shown.resize(80);
-    for (char& c : shown)
-        if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-    board::journal("parseVidCmd", "params=\"%s\" status=%d", shown.c_str(), status);
+    char shown[81];
+    size_t n = 0;
+    for (const char* p = params ? params : ""; *p != '\0' && n < sizeof shown - 1; ++p)
+        shown[n++] = static_cast<unsigned char>(*p) < 0x20 ? ' ' : *p;
+    shown[n] = '\0';
+    board::journal("parseVidCmd", "params=\"%s\" status=%d", shown, status);
     return status;
 }
 

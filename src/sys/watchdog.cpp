@@ -49,12 +49,17 @@ void WDT_Clear() {
     cb.lastCall = now;
 }
 
+// Runs after every command of the older engine: plain stores, and none
+// where the value is already there (other threads' rows stay untouched).
 void WDT_Enable() {
     uint32_t now = stamp();
-    for (auto& cb : thread_cb)
-        if (cb.lastCall != 0) cb.lastCall = now;
-    for (auto& s : gSeen) s = 0;
-    gEnabled = true;
+    for (auto& cb : thread_cb) {
+        const uint32_t last = cb.lastCall.load(std::memory_order_relaxed);
+        if (last != 0 && last != now) cb.lastCall.store(now, std::memory_order_relaxed);
+    }
+    for (auto& s : gSeen)
+        if (s.load(std::memory_order_relaxed) != 0) s.store(0, std::memory_order_relaxed);
+    gEnabled.store(true, std::memory_order_release);
 }
 
 void WDT_Disable() { gEnabled = false; }
