@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -85,6 +86,22 @@ bool read(uint16_t addr, uint8_t* bytes, size_t n, const char* what) {
     return false;
 }
 
+// Writes only the EEPROM pages whose bytes differ from what the chip holds:
+// a save after one changed value costs one page's write cycle, not the
+// whole image's. When the chip cannot be read, everything is written.
+bool writeChanged(uint16_t addr, const uint8_t* bytes, size_t n, const char* what) {
+    std::vector<uint8_t> held(n);
+    if (eepromRead(addr, static_cast<uint16_t>(n), held.data()) != 0) return write(addr, bytes, n, what);
+    bool ok = true;
+    for (size_t at = 0; at < n;) {
+        const size_t chunk = std::min(n - at, static_cast<size_t>(kEepromPage - (addr + at) % kEepromPage));
+        if (std::memcmp(held.data() + at, bytes + at, chunk) != 0)
+            ok = write(static_cast<uint16_t>(addr + at), bytes + at, chunk, what) && ok;
+        at += chunk;
+    }
+    return ok;
+}
+
 // The channel's element of every per-input pair, from a zone image. Called
 // with PM_mutex held.
 void takePerInput(const uint8_t* zone, int channel) {
@@ -131,9 +148,9 @@ int eepromSaveFullPMData(int input, int channel) {
     }
     board::journal("eepromSaveFullPMData", "input=%d channel=%d zone=0x%04X", input, channel,
                    eemap::zoneAddr(input, channel));
-    bool ok = write(eemap::zoneAddr(input, channel), pm, sizeof pm, "a parameter zone");
-    ok = write(eemap::kPmi, pmi, sizeof pmi, "PM_I") && ok;
-    ok = write(eemap::kVp, vpImg, sizeof vpImg, "vp") && ok;
+    bool ok = writeChanged(eemap::zoneAddr(input, channel), pm, sizeof pm, "a parameter zone");
+    ok = writeChanged(eemap::kPmi, pmi, sizeof pmi, "PM_I") && ok;
+    ok = writeChanged(eemap::kVp, vpImg, sizeof vpImg, "vp") && ok;
     // A change the EEPROM did not take stays due, so a later pass saves it.
     if (!ok) vp.chData[channel].cFlags.fetch_or(VP_CFLAG_DIRTY);
     return ok ? 0 : 1;
@@ -200,7 +217,7 @@ int eepromSaveCustWinData() {
         for (int c = 0; c < 2; ++c) custWin[c] = CustWin{PM.OWIN_HST[c], PM.OWIN_HW[c], PM.OWIN_VST[c], PM.OWIN_VW[c]};
         custWinToImage(custWin, img);
     }
-    return write(eemap::kCustWin, img, sizeof img, "the custom windows") ? 0 : 1;
+    return writeChanged(eemap::kCustWin, img, sizeof img, "the custom windows") ? 0 : 1;
 }
 
 int eepromLoadPMIData(uint8_t* buffer) {
@@ -215,7 +232,7 @@ int eepromSavePMIData() {
         MutexLock lock(PM_mutex);
         std::memcpy(pmi, PM_I, sizeof pmi);
     }
-    return write(eemap::kPmi, pmi, sizeof pmi, "PM_I") ? 0 : 1;
+    return writeChanged(eemap::kPmi, pmi, sizeof pmi, "PM_I") ? 0 : 1;
 }
 
 int eepromSaveVpData() {
@@ -226,7 +243,7 @@ int eepromSaveVpData() {
         vpToImage(img);
     }
     board::journal("eepromSaveVpData", "inputs=%u,%u", img[eemap::vpimg::kChannel], img[eemap::vpimg::kChannel + 3]);
-    return write(eemap::kVp, img, sizeof img, "vp") ? 0 : 1;
+    return writeChanged(eemap::kVp, img, sizeof img, "vp") ? 0 : 1;
 }
 
 void set_default_dev_name() {

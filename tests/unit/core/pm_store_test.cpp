@@ -2,12 +2,14 @@
 #include "core/factory.h"
 #include "core/pm.h"
 #include "core/pm_store.h"
+#include "platform/sim/board_conf.h"
 #include "platform/sim/i2c_sim.h"
 #include "support/temp_board.h"
 #include "sys/eeprom.h"
 #include "sys/locks.h"
 #include "sys/timeutil.h"
 
+#include <chrono>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
@@ -295,4 +297,23 @@ TEST_F(PmStore, AChangeTheEepromDidNotTakeIsSavedOnALaterPass) {
     saveDirtyParameterZones();
     EXPECT_EQ(at(eeprom(), 9 * 384 + 173), 0xFB);
     EXPECT_EQ(vp.chData[1].cFlags & VP_CFLAG_DIRTY, 0);
+}
+
+// A control system setting a value twenty times a second made the main task
+// rewrite both whole zones (nine pages, each a write cycle) per set, and the
+// menu waited behind it. A save writes only the pages that differ.
+TEST_F(PmStore, ASaveWritesOnlyThePagesThatChanged) {
+    // A slow chip: a page written right after another waits for its cycle.
+    board::sim::mutableConf().set("eeprom_write_cycle_ms", "50");
+    board::sim::i2c::reset();
+    vp.chData[1].vidInput = 2;
+    ASSERT_EQ(eepromSaveFullPMData(2, 1), 0);
+    PM.VOLUME[1] = -5;
+    Sleep(60);  // the chip finished its last cycle
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(eepromSaveFullPMData(2, 1), 0);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+    EXPECT_EQ(at(eeprom(), 10 * 384 + 173), 0xFB);
+    EXPECT_EQ(bytes(10 * 384, 328), pmBytes());
+    EXPECT_LT(ms.count(), 450) << "one page written, not the nine of the zone, PM_I and vp";
 }
