@@ -3,6 +3,7 @@
 #include "core/pm.h"
 #include "osd/osd.h"
 #include "platform/journal.h"
+#include "platform/scaler_window.h"
 #include "sys/print.h"
 #include "sys/watchdog.h"
 #include "scaler/output_formats.h"
@@ -39,7 +40,7 @@ namespace {
 
 constexpr unsigned kMaxBytes = 8;
 // A vertical sync comes at least every 1/24 s; give up well after that.
-constexpr int kVsyncPolls = 100;
+constexpr unsigned kVsyncWaitMs = 100;
 
 struct Access {
     unsigned bank, offset, count;
@@ -119,11 +120,7 @@ uint64_t read_C812(uint32_t code, int channel) {
 }
 
 void wait1_povs(int channel) {
-    const uint64_t start = read_C812(R::OUT_FRAME_COUNT, channel);
-    for (int i = 0; i < kVsyncPolls; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        if (read_C812(R::OUT_FRAME_COUNT, channel) != start) return;
-    }
+    if (board::scalerWindow().waitVsync(channel, kVsyncWaitMs)) return;
     PRINT(PRINT_GENERAL, "wait1_povs: no vertical sync on channel %d\r\n", channel);
 }
 

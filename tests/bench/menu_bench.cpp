@@ -70,10 +70,10 @@ void menuBench(const Options& o) {
             device.ctl("key tap MENU 30");
             if (!awaitScene(watch, scene, open, 3000)) lost = true;
             latencyMs.push_back(seconds(Clock::now() - t0) * 1000);
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the board is idle again
             device.ctl("key tap MENU 30");
             if (!awaitScene(watch, scene, closed, 3000)) lost = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the board is idle again
         }
         const uint64_t cpu1 = threadCpuNs(pid, "SIMOSD");
         const uint64_t frames1 = frameOf(hx40test::readFile(scene));

@@ -129,6 +129,13 @@ uint64_t OsdEngine::frameCount() const {
     return static_cast<uint64_t>(ms.count()) * static_cast<uint64_t>(frameRate_) / 1000;
 }
 
+std::chrono::steady_clock::time_point OsdEngine::nextFrameAt() const {
+    // Frame n starts at the first whole millisecond m with m * rate / 1000 >= n.
+    const uint64_t next = frameCount() + 1;
+    const uint64_t rate = static_cast<uint64_t>(frameRate_);
+    return kEpoch + std::chrono::milliseconds((next * 1000 + rate - 1) / rate);
+}
+
 void OsdEngine::reset() {
     mem_.clear();
     scene_.clear();

@@ -9,6 +9,7 @@
 // Not thread-safe by itself: the chip holds its lock around every call.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -92,6 +93,8 @@ public:
     void setFrameRate(int hz) { frameRate_ = hz > 0 ? hz : 60; }
     // Output frames since the board started (the counters show its low byte).
     uint64_t frameCount() const;
+    // When the frame after the current one starts.
+    std::chrono::steady_clock::time_point nextFrameAt() const;
 
     const FrameMemory& memory() const { return mem_; }
     FrameMemory& memory() { return mem_; }

@@ -12,6 +12,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/mman.h>
+#include <thread>
 #include <unistd.h>
 
 namespace board::sim {
@@ -67,6 +68,17 @@ void ScalerChip::write8(unsigned offset, uint8_t value) {
             frozenFrame_[ch] = osd_.frameCount();
     cell = value;
     osd_.written(view(), bank_, offset, value);
+}
+
+bool ScalerChip::waitVsync(int, unsigned timeoutMs) {
+    std::chrono::steady_clock::time_point at;
+    {
+        std::lock_guard lock(m_);
+        at = osd_.nextFrameAt();
+    }
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::this_thread::sleep_until(std::min(at, limit));
+    return at <= limit;
 }
 
 uint8_t ScalerChip::reg(unsigned bank, unsigned offset) const {
@@ -147,6 +159,10 @@ void ScalerChip::clearOperations() {
 
 std::string ScalerChip::sceneText() const {
     std::lock_guard lock(m_);
+    return sceneTextLocked();
+}
+
+std::string ScalerChip::sceneTextLocked() const {
     RegView v = view();
     std::string out;
     char line[200];
@@ -201,9 +217,13 @@ void ScalerChip::setFrameRate(int hz) {
 }
 
 ScalerChip::ChannelCapture ScalerChip::captureChannel(int ch) const {
+    std::lock_guard lock(m_);
+    return captureChannelLocked(ch);
+}
+
+ScalerChip::ChannelCapture ScalerChip::captureChannelLocked(int ch) const {
     ch &= 1;
     ChannelCapture c;
-    std::lock_guard lock(m_);
     RegView v = view();
     c.outW = std::min(static_cast<int>(v.get(R::OUT_ACT_HW, ch)), kMaxWindow);
     c.outH = std::min(static_cast<int>(v.get(R::OUT_ACT_VW, ch)), kMaxWindow);
@@ -299,8 +319,23 @@ std::string ScalerChip::pictureText() const {
 }
 
 ScalerChip::PlaneCapture ScalerChip::capturePlane(int plane) const {
-    PlaneCapture c;
     std::lock_guard lock(m_);
+    return capturePlaneLocked(plane);
+}
+
+ScalerChip::FrameCapture ScalerChip::captureFrame() const {
+    FrameCapture f;
+    std::lock_guard lock(m_);
+    for (int i = 0; i < 2; ++i) {
+        f.channel[i] = captureChannelLocked(i);
+        f.plane[i] = capturePlaneLocked(i);
+    }
+    f.scene = sceneTextLocked();
+    return f;
+}
+
+ScalerChip::PlaneCapture ScalerChip::capturePlaneLocked(int plane) const {
+    PlaneCapture c;
     RegView v = view();
     const uint32_t stride = v.get(R::OSD_PLANE_STRIDE) * 128;
     c.w = static_cast<int>(std::min<uint32_t>(stride, kMaxWindow));

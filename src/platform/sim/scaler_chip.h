@@ -38,6 +38,8 @@ public:
 
     uint8_t read8(unsigned offset) override;
     void write8(unsigned offset, uint8_t value) override;
+    // The frame counters move with the clock: one sleep to the next frame.
+    bool waitVsync(int channel, unsigned timeoutMs) override;
 
     // Direct register access for the board's own models and for tests (no
     // engine action, no bank selection).
@@ -98,6 +100,13 @@ public:
         std::vector<uint8_t> pixels;
     };
     PlaneCapture capturePlane(int plane) const;
+    // Both channels, both planes and the scene text, taken at one moment.
+    struct FrameCapture {
+        ChannelCapture channel[2];
+        PlaneCapture plane[2];
+        std::string scene;
+    };
+    FrameCapture captureFrame() const;
 
     // Power-on state: registers, memory and engine cleared.
     void reset();
@@ -113,6 +122,9 @@ private:
     const uint8_t* regs() const { return regs_ ? regs_ : local_; }
     RegView view() const { return RegView{regs()}; }
     std::vector<OsdText> visibleLocked(int channel) const;
+    ChannelCapture captureChannelLocked(int channel) const;
+    PlaneCapture capturePlaneLocked(int plane) const;
+    std::string sceneTextLocked() const;
     VideoLayer videoLocked(int channel, int outW, int outH) const;
     void softResetLocked();
 

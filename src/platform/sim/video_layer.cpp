@@ -28,6 +28,19 @@ struct Canvas {
         for (int r = 0; r < rh; ++r)
             for (int c = 0; c < rw; ++c) set(x + c, y + r, v, v, v);
     }
+    // Columns [x0, x1) of rows [y0, y1) become what they are in row y0:
+    // patterns that change only across are drawn once and copied down.
+    void repeatFirstRow(int x0, int x1, int y0, int y1) {
+        x0 = std::max(x0, 0);
+        x1 = std::min(x1, w);
+        y0 = std::max(y0, 0);
+        y1 = std::min(y1, h);
+        if (x0 >= x1 || y0 >= y1) return;
+        const size_t line = static_cast<size_t>(w) * 3;
+        const uint8_t* first = &rgb[static_cast<size_t>(y0) * line + static_cast<size_t>(x0) * 3];
+        const size_t n = static_cast<size_t>(x1 - x0) * 3;
+        for (int y = y0 + 1; y < y1; ++y) std::copy_n(first, n, &rgb[static_cast<size_t>(y) * line + static_cast<size_t>(x0) * 3]);
+    }
 };
 
 uint16_t glyphRow(const std::vector<uint8_t>& font, int code, int row) {
@@ -68,9 +81,9 @@ void bars(Canvas& c, int barWidth, uint8_t level) {
         const int bar = x / bw;
         const uint8_t* k = scaler_reg::BAR_COLOURS[std::min(bar, kBars - 1)];
         const bool past = bar >= kBars;
-        for (int y = 0; y < c.h; ++y)
-            c.set(x, y, past ? 0 : k[0] * level, past ? 0 : k[1] * level, past ? 0 : k[2] * level);
+        c.set(x, 0, past ? 0 : k[0] * level, past ? 0 : k[1] * level, past ? 0 : k[2] * level);
     }
+    c.repeatFirstRow(0, c.w, 0, c.h);
 }
 
 void memoryPicture(Canvas& c, const VideoLayer& l) {
@@ -91,9 +104,13 @@ void live(Canvas& c, const VideoLayer& l) {
     }
     std::fill(c.rgb.begin(), c.rgb.end(), 0);
     if (l.kind == VideoLayer::Kind::Live) {
-        for (int x = 0; x < w; ++x) {
-            const auto v = static_cast<uint8_t>(kRampLow + (w > 1 ? (kRampHigh - kRampLow) * x / (w - 1) : 0));
-            for (int y = 0; y < h; ++y) c.set(x0 + x, y0 + y, v, v, v);
+        const int top = std::max(y0, 0);
+        if (top < y0 + h) {
+            for (int x = 0; x < w; ++x) {
+                const auto v = static_cast<uint8_t>(kRampLow + (w > 1 ? (kRampHigh - kRampLow) * x / (w - 1) : 0));
+                c.set(x0 + x, top, v, v, v);
+            }
+            c.repeatFirstRow(x0, x0 + w, top, y0 + h);
         }
         const int ticker = static_cast<int>((l.frame * kTickerStep) % static_cast<uint64_t>(std::max(1, w)));
         c.rect(x0 + ticker, y0, std::min(kTickerW, w - ticker), h, 255);
@@ -111,8 +128,8 @@ void drawVideoLayer(const VideoLayer& l, int w, int h, std::vector<uint8_t>& rgb
         std::fill(rgb.begin(), rgb.end(), 0);
         return;
     case VideoLayer::Kind::Fill:
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) c.set(x, y, l.fill[0], l.fill[1], l.fill[2]);
+        for (int x = 0; x < w; ++x) c.set(x, 0, l.fill[0], l.fill[1], l.fill[2]);
+        c.repeatFirstRow(0, w, 0, h);
         return;
     case VideoLayer::Kind::Memory:
         std::fill(rgb.begin(), rgb.end(), 0);

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 #include <thread>
 
 namespace hx40test {
@@ -64,19 +65,39 @@ TEST_F(SimOsdPictures, TestScreenIsWrittenAsTheOutputsPicture) {
 }
 
 TEST_F(SimOsdPictures, ChangesReachThePicturesWithoutASnapshot) {
+    auto sceneWith = [&](const std::string& text) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        std::string scene;
+        while (std::chrono::steady_clock::now() < deadline) {
+            scene = board_->read("sim/osd/scene.txt");
+            if (scene.find(text) != std::string::npos && scene.find("channel 1 window on") != std::string::npos) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return scene;
+    };
+    // The picture as written equals the output the chip composes now.
+    auto shownAsComposed = [&] {
+        const RgbPicture written = readRgbPng(board_->file("sim/osd/out1.png"));
+        return written.rgb == board::sim::composeChannel(chip().captureChannel(1)).rgb;
+    };
     osd_put_ascii_string("Hello", 20, 20, 0, 255, 0, 16);
     osd_on(1, 100, 640, 100, 480, 0, 255, 255, 255, 239);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    std::string scene;
-    while (std::chrono::steady_clock::now() < deadline) {
-        scene = board_->read("sim/osd/scene.txt");
-        if (scene.find("\"Hello\"") != std::string::npos && scene.find("channel 1 window on") != std::string::npos)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    std::string scene = sceneWith("\"Hello\"");
     EXPECT_NE(scene.find("channel 1 window on plane 0 at 100,100"), std::string::npos) << scene;
     EXPECT_NE(board::sim::ctl::dispatch("state").find("[osd]\nchannel 0 window off\nchannel 1 window on"),
               std::string::npos);
+    EXPECT_TRUE(shownAsComposed());
+
+    // A change on one channel rewrites its picture alone.
+    struct stat before {};
+    ::stat(board_->file("sim/osd/out0.png").c_str(), &before);
+    osd_put_ascii_string("World", 20, 300, 0, 255, 0, 16);
+    scene = sceneWith("\"World\"");
+    EXPECT_NE(scene.find("\"World\""), std::string::npos) << scene;
+    EXPECT_TRUE(shownAsComposed());
+    struct stat after {};
+    ::stat(board_->file("sim/osd/out0.png").c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "channel 0's picture was written again";
 }
 
 TEST_F(SimOsdPictures, BusyFaultIsSetFromTheControlSocket) {
