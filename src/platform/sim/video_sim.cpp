@@ -186,10 +186,12 @@ std::string stateText() {
         std::snprintf(line, sizeof line, "output %d sink %s prefers %s\n", o + 1,
                       s.kind == SinkKind::HDMI ? "hdmi" : "dvi", s.prefers.c_str());
         out += line;
-        if (s.width == 0) std::snprintf(line, sizeof line, "output %d sends nothing\n", o + 1);
-        else
-            std::snprintf(line, sizeof line, "output %d sends %ux%u%s %u kHz %s %d-bit\n", o + 1, s.width, s.height,
-                          s.interlaced ? "i" : "", s.clockKHz, colorFormatName(s.colorFormat), s.bits);
+        char timing[48] = "-";
+        if (s.width != 0)
+            std::snprintf(timing, sizeof timing, "%ux%u%s %u kHz", s.width, s.height, s.interlaced ? "i" : "",
+                          s.clockKHz);
+        std::snprintf(line, sizeof line, "output %d sends %s %s %d-bit\n", o + 1, timing,
+                      colorFormatName(s.colorFormat), s.bits);
         out += line;
     }
     return out;
