@@ -1,5 +1,6 @@
 #include "scaler/output_formats.h"
 
+#include "core/pm.h"
 #include "platform/journal.h"
 #include "sys/print.h"
 #include "sys/watchdog.h"
@@ -65,12 +66,18 @@ uint16_t PS_PANELACTVW[2];
 
 namespace {
 std::mutex gAppliedMutex;
-OutputFormat gApplied[2] = {sysParamTbl[0], sysParamTbl[0]};
+OutputFormat gApplied[2] = {};
+bool gAppliedSet[2] = {false, false};
 }  // namespace
 
 OutputFormat outputTiming(int channel) {
-    std::lock_guard lock(gAppliedMutex);
-    return gApplied[channel == 1 ? 1 : 0];
+    const int ch = channel == 1 ? 1 : 0;
+    {
+        std::lock_guard lock(gAppliedMutex);
+        if (gAppliedSet[ch]) return gApplied[ch];
+    }
+    // Nothing applied yet: the stored format's entry.
+    return sysParamTbl[vp.outFrmt[ch] < kOutputFormats ? vp.outFrmt[ch] : 0];
 }
 
 const char* getOutputFormat(int format) {
@@ -97,6 +104,7 @@ void set_output_timing(int channel, int format) {
     {
         std::lock_guard lock(gAppliedMutex);
         gApplied[channel] = f;
+        gAppliedSet[channel] = true;
     }
     PS_PANELACTHST[channel] = static_cast<uint16_t>(f.hSync + f.hBack);
     PS_PANELACTVST[channel] = static_cast<uint16_t>(f.vSync + f.vBack);

@@ -27,6 +27,6 @@ extern uint16_t PS_PANELACTVW[2];
 // transmitters. Native (0) takes the preferred timing of the channel's
 // native sink; without a sink or a readable EDID, the table's (1080p60).
 void set_output_timing(int channel, int format);
-// The timing the channel's output runs now (the table's Native entry before
-// any was applied).
+// The timing the channel's output runs now (before any was applied, the
+// table's entry of the stored format, vp.outFrmt).
 OutputFormat outputTiming(int channel);
