@@ -183,7 +183,7 @@ TEST(HdmiSwitch, AnHdbtInputsHotPlugHoldsItsReceivingTransceiverThenResetsIt) {
     EXPECT_EQ(journalText(board).find("valens."), std::string::npos) << "nothing to follow";
     // HDBT 1 (input 7) comes through the receiver of CH1 (bit 0x01).
     std::thread pulse([] { frontEnd_Edid_Issu_Hotplug(6); });
-    ASSERT_TRUE(pollUntil([&] { return !line(0x01); })) << "held while the line is low";
+    EXPECT_TRUE(pollUntil([&] { return !line(0x01); })) << "held while the line is low";
     EXPECT_TRUE(line(0x02)) << "the other receiver runs on";
     pulse.join();
     EP9442_pollRX();
