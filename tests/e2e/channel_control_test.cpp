@@ -51,3 +51,49 @@ TEST(ChannelControl, AControlSystemSetsChannelTwosItems) {
     EXPECT_NE(dev.journal().find("audioSwitchExe input=10 channel=1", from), std::string::npos);
     EXPECT_EQ(dev.stop(), 0);
 }
+
+TEST(ChannelControl, FreezeBlankAndModeKeysOfAControlSystem) {
+    SimDevice dev;
+    std::string why;
+    ASSERT_TRUE(dev.start({}, &why)) << why;
+    ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("initialising 0 0") != std::string::npos; }, kWaitMs))
+        << dev.ctl("state");
+    LoopbackTcp a(dev.tcpPort);
+    auto output = [&](int n) {
+        const std::string s = dev.ctl("state");
+        const size_t at = s.find("output " + std::to_string(n) + " ");
+        return at == std::string::npos ? "" : s.substr(at, s.find('\n', at) - at);
+    };
+
+    // Whatever held CH1's outputs muted lets go once nothing holds them.
+    const std::vector<std::vector<std::string>> sequences = {
+        {"3821,1", "3822,1", "3821,0", "3822,0"},
+        {"3822,1", "3821,1", "3822,0", "3821,0"},
+        {"384,1", "3822,1", "384,0", "3822,0"},
+    };
+    auto muted = [&](const char* state) {
+        return dev.waitFor([&] { return output(1).ends_with(state) && output(2).ends_with(state); }, kWaitMs);
+    };
+    for (const auto& sets : sequences) {
+        for (size_t k = 0; k < sets.size(); ++k) {
+            ASSERT_EQ(ask(a, "#Y 0," + sets[k] + "\r"), "~01@Y 0," + sets[k] + " OK\r\n");
+            if (k == 1) {
+                EXPECT_TRUE(muted(" mute on")) << sets[0] << ", " << sets[1] << "\n" << output(1);
+            }
+        }
+        for (const char* node : {"3821", "3822", "3823", "384"})
+            EXPECT_EQ(ask(a, std::string("#Y 1,") + node + "\r"), std::string("~01@Y 1,") + node + ",0\r\n");
+        EXPECT_TRUE(muted(" mute off"))
+            << sets[0] << ", " << sets[1] << ", " << sets[2] << ", " << sets[3] << "\n" << output(1) << "\n" << output(2);
+    }
+
+    // The MODE key cycles the switching mode as the panel's does.
+    EXPECT_EQ(ask(a, "#Y 1,930\r"), "~01@Y 1,930,0\r\n");
+    for (const char* next : {"1", "2", "0"}) {
+        EXPECT_EQ(ask(a, "#Y 0,930,1\r"), "~01@Y 0,930,1 OK\r\n");
+        const std::string want = std::string("~01@Y 1,930,") + next + "\r\n";
+        EXPECT_TRUE(dev.waitFor([&] { return ask(a, "#Y 1,930\r") == want; }, kWaitMs)) << "mode " << next;
+    }
+    EXPECT_TRUE(dev.waitJournal("main_task.key key=10 mode=2 param=0 source=1", kWaitMs));
+    EXPECT_EQ(dev.stop(), 0);
+}
