@@ -1,10 +1,13 @@
-// A control system sets channel 2's output control, priority scan and
-// audio items with "Y": each reaches channel 2 (not channel 1), a chosen
-// input that another place held swaps the two places, and a test pattern
-// is announced for both channels.
+// A control system sets the channels' items with "Y": channel 2's output
+// control, priority scan and audio items reach channel 2 (not channel 1), a
+// chosen input that another place held swaps the two places, a test pattern
+// is announced for both channels; channel 1's sync-off sleeps and wakes its
+// outputs, its freeze, blank and test pattern leave no mute behind, and the
+// MODE key cycles the switching mode.
 #include "support/sim_device.h"
 #include "unit/protocol/loopback.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace hx40test;
@@ -49,6 +52,37 @@ TEST(ChannelControl, AControlSystemSetsChannelTwosItems) {
     EXPECT_TRUE(dev.waitJournal("p7kEvForceAnnounceInt function=484 value=1 channel=1", kWaitMs));
     EXPECT_NE(dev.journal().find("p7kEvForceAnnounceInt function=384 value=0 channel=0", from), std::string::npos);
     EXPECT_NE(dev.journal().find("audioSwitchExe input=10 channel=1", from), std::string::npos);
+    EXPECT_EQ(dev.stop(), 0);
+}
+
+// Channel 1's sync-off set by a control system: the outputs go to sleep and
+// stay asleep when it is asked again, and wake when it is cleared. A node
+// that OSD.conf disables is refused with error 10.
+TEST(ChannelControl, AControlSystemSwitchesChannelOnesSyncOff) {
+    SimDevice dev;
+    std::ofstream(dev.file("root/app/conf/OSD.conf")) << "3821 0\n";
+    std::string why;
+    ASSERT_TRUE(dev.start({}, &why)) << why;
+    ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("initialising 0 0") != std::string::npos; }, kWaitMs))
+        << dev.ctl("state");
+    LoopbackTcp a(dev.tcpPort);
+    auto asleep = [&] { return dev.ctl("state").find("output 1 sink on edid valid tmds off 5v off") != std::string::npos; };
+
+    EXPECT_EQ(ask(a, "#Y 0,3821,1\r"), "~01@Y 0,3821,1 ERR 010\r\n");
+    EXPECT_EQ(ask(a, "#Y 1,3821\r"), "~01@Y 1,3821 ERR 010\r\n");
+    EXPECT_EQ(dev.ctl("pm get PM.FREEZE"), "OK 0 0\n");
+
+    EXPECT_EQ(ask(a, "#Y 0,3832,1\r"), "~01@Y 0,3832,1 OK\r\n");
+    EXPECT_TRUE(dev.waitFor(asleep, kWaitMs)) << dev.ctl("state");
+    EXPECT_EQ(ask(a, "#Y 1,3832\r"), "~01@Y 1,3832,1\r\n");
+    size_t from = dev.journal().size();
+    EXPECT_EQ(ask(a, "#Y 0,3832,1\r"), "~01@Y 0,3832,1 OK\r\n");
+    EXPECT_FALSE(dev.waitFor([&] { return dev.journal().find("exeSyncOff channel=0 tmds=1", from) != std::string::npos; },
+                             1000));
+    EXPECT_TRUE(asleep());
+    EXPECT_EQ(ask(a, "#Y 0,3832,0\r"), "~01@Y 0,3832,0 OK\r\n");
+    EXPECT_TRUE(dev.waitFor([&] { return !asleep(); }, kWaitMs)) << dev.ctl("state");
+    EXPECT_EQ(ask(a, "#Y 1,3832\r"), "~01@Y 1,3832,0\r\n");
     EXPECT_EQ(dev.stop(), 0);
 }
 
