@@ -4,8 +4,7 @@
 // is announced for both channels; channel 1's sync-off sleeps and wakes its
 // outputs, its freeze, blank and test pattern leave no mute behind, and the
 // MODE key cycles the switching mode.
-#include "support/sim_device.h"
-#include "unit/protocol/loopback.h"
+#include "e2e/settled_device.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -14,21 +13,14 @@ using namespace hx40test;
 
 namespace {
 
-constexpr int kWaitMs = 15000;
-
-std::string ask(LoopbackTcp& tcp, const std::string& line) {
-    if (!tcp.send(line)) return "(not sent)";
-    return tcp.until("\r\n", kWaitMs);
-}
+constexpr int kWaitMs = kSettleMs;
 
 }  // namespace
 
 TEST(ChannelControl, AControlSystemSetsChannelTwosItems) {
     SimDevice dev;
-    std::string why;
-    ASSERT_TRUE(dev.start({}, &why)) << why;
-    ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("initialising 0 0") != std::string::npos; }, kWaitMs))
-        << dev.ctl("state");
+    startAndSettle(dev);
+    if (HasFatalFailure()) return;
     LoopbackTcp a(dev.tcpPort);
 
     size_t from = dev.journal().size();
@@ -61,10 +53,8 @@ TEST(ChannelControl, AControlSystemSetsChannelTwosItems) {
 TEST(ChannelControl, AControlSystemSwitchesChannelOnesSyncOff) {
     SimDevice dev;
     std::ofstream(dev.file("root/app/conf/OSD.conf")) << "3821 0\n";
-    std::string why;
-    ASSERT_TRUE(dev.start({}, &why)) << why;
-    ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("initialising 0 0") != std::string::npos; }, kWaitMs))
-        << dev.ctl("state");
+    startAndSettle(dev);
+    if (HasFatalFailure()) return;
     LoopbackTcp a(dev.tcpPort);
     auto asleep = [&] { return dev.ctl("state").find("output 1 sink on edid valid tmds off 5v off") != std::string::npos; };
 
@@ -88,10 +78,8 @@ TEST(ChannelControl, AControlSystemSwitchesChannelOnesSyncOff) {
 
 TEST(ChannelControl, FreezeBlankAndModeKeysOfAControlSystem) {
     SimDevice dev;
-    std::string why;
-    ASSERT_TRUE(dev.start({}, &why)) << why;
-    ASSERT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("initialising 0 0") != std::string::npos; }, kWaitMs))
-        << dev.ctl("state");
+    startAndSettle(dev);
+    if (HasFatalFailure()) return;
     LoopbackTcp a(dev.tcpPort);
     auto output = [&](int n) {
         const std::string s = dev.ctl("state");
