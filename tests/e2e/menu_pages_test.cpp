@@ -33,6 +33,16 @@ void tapUntil(SimDevice& dev, const char* key, const std::string& text) {
                                                                       << shownOsd(dev);
 }
 
+// MENU, Layout, Outputs, Resolution: page 241 on its first output.
+void openResolutionPage(SimDevice& dev) {
+    tapUntil(dev, "MENU", "\"Main Menu\"");
+    tapUntil(dev, "DOWN", "fg 255 bg 252 \"Layout\"");
+    tapUntil(dev, "ENTER", "fg 255 bg 252 \"Display Mode\"");
+    tapUntil(dev, "UP", "fg 255 bg 252 \"Outputs\"");
+    tapUntil(dev, "ENTER", "fg 255 bg 252 \"Resolution\"");
+    tapUntil(dev, "ENTER", "fg 255 bg 252 \"Output 1\"");
+}
+
 uint8_t eepromByte(SimDevice& dev, size_t addr) { return static_cast<uint8_t>(dev.read("sim/eeprom.bin").at(addr)); }
 
 }  // namespace
@@ -69,12 +79,7 @@ TEST(MenuPages, AnOutputFormatChosenInTheBrowserGoesToTheMainTask) {
     hx40test::startAndSettle(dev, 20000);
     if (::testing::Test::HasFatalFailure()) return;
 
-    tapUntil(dev, "MENU", "\"Main Menu\"");
-    tapUntil(dev, "DOWN", "fg 255 bg 252 \"Layout\"");
-    tapUntil(dev, "ENTER", "fg 255 bg 252 \"Display Mode\"");
-    tapUntil(dev, "UP", "fg 255 bg 252 \"Outputs\"");
-    tapUntil(dev, "ENTER", "fg 255 bg 252 \"Resolution\"");
-    tapUntil(dev, "ENTER", "fg 255 bg 252 \"Output 1\"");
+    openResolutionPage(dev);
     // The browser: the native output first, in black.
     tapUntil(dev, "ENTER", "fg 0 bg 255 \"              Native\"");
     EXPECT_TRUE(dev.ctl("state").find("gflags 0x0201") != std::string::npos) << "the browser holds the keys";
@@ -97,12 +102,7 @@ TEST(MenuPages, AControlSystemsSetsWhileTheMenuIsOpenApplyAndLeaveThePage) {
     if (::testing::Test::HasFatalFailure()) return;
     hx40test::LoopbackTcp tcp(dev.tcpPort);
 
-    tapUntil(dev, "MENU", "\"Main Menu\"");
-    tapUntil(dev, "DOWN", "fg 255 bg 252 \"Layout\"");
-    tapUntil(dev, "ENTER", "fg 255 bg 252 \"Display Mode\"");
-    tapUntil(dev, "UP", "fg 255 bg 252 \"Outputs\"");
-    tapUntil(dev, "ENTER", "fg 255 bg 252 \"Resolution\"");
-    tapUntil(dev, "ENTER", "fg 255 bg 252 \"Output 1\"");
+    openResolutionPage(dev);
 
     // Rows that no page shows: the value applies, the user's page stays.
     for (const char* set : {"7550,1", "7510,3"}) {
