@@ -9,6 +9,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -62,6 +64,13 @@ bool writeFile(const Port& p, const std::string& text) {
     return std::rename(tmp.c_str(), file.c_str()) == 0;
 }
 
+// The thread sleeps until a request is posted (or a second passed, for a
+// request that reached its queue another way).
+std::mutex gWakeMutex;
+std::condition_variable gWake;
+uint64_t gPosted = 0;
+constexpr auto kIdleWake = std::chrono::seconds(1);
+
 void post(int port, uint32_t custom) {
     _EXMSG m;
     m.key = USR_MSG_SEND;
@@ -70,7 +79,13 @@ void post(int port, uint32_t custom) {
     if (send_message_q(portOf(port).queue, &m) != 0) {
         PRINT(PRINT_GENERAL, "user message %d: the request cannot be queued\n", port);
         portOf(port).busy = 0;
+        return;
     }
+    {
+        std::lock_guard lock(gWakeMutex);
+        ++gPosted;
+    }
+    gWake.notify_all();
 }
 
 int index(int v, int count) { return v >= 0 && v < count ? v : 0; }
@@ -211,12 +226,18 @@ void writeUserMessageFiles() {
 void* users_message_thread(void*) {
     std::printf("users_message_thread: start\n");
     for (;;) {
+        uint64_t seen;
+        {
+            std::lock_guard lock(gWakeMutex);
+            seen = gPosted;
+        }
         for (int port : {USR1, USR2}) {
             _EXMSG m;
             while (get_message_q(portOf(port).queue, &m) >= 0)
                 if (m.key == USR_MSG_SEND) sendOne(port, m.param != 0);
         }
-        Sleep(10);
+        std::unique_lock lock(gWakeMutex);
+        gWake.wait_for(lock, kIdleWake, [&] { return gPosted != seen; });
     }
     return nullptr;
 }

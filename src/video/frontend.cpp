@@ -18,6 +18,7 @@
 #include "video/preferred_timing.h"
 
 #include <atomic>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -340,9 +341,11 @@ void pulseInputHotPlug() {
 
 void* frontend_thread(void*) {
     std::printf("frontend_thread: start\n");
+    // It only keeps its watchdog row fresh until power saving: it sleeps a
+    // quarter of its time-out at a time, at most half a second.
     while (!gPowerSave) {
         WDT_Clear();
-        Sleep(10);
+        Sleep(std::clamp<uint32_t>(WDT_getTimeout(THREAD_FEND) / 4, 1, 500));
     }
     std::printf("frontend_thread: end\n");
     return nullptr;
