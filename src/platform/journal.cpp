@@ -10,6 +10,8 @@
 #include <ctime>
 #include <fcntl.h>
 #include <mutex>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <thread>
@@ -21,8 +23,11 @@ namespace {
 
 // Lines held for the writer at most; past it lines are dropped and counted.
 constexpr size_t kPendingMax = 4u << 20;
-// The writer lets lines gather this long before it writes them.
-constexpr auto kGather = std::chrono::milliseconds(5);
+// The writer lets lines gather this long before it writes them, and after
+// a write it looks again at this pace for a while before it waits to be
+// woken: while lines keep coming, no caller ever has to wake it.
+constexpr auto kGather = std::chrono::milliseconds(10);
+constexpr int kLingerRounds = 100;
 constexpr auto kFlushWait = std::chrono::seconds(2);
 constexpr size_t kArgsMax = 1024;
 constexpr size_t kLineMax = 1200;
@@ -120,16 +125,25 @@ void writeOut(Journal& j, const std::string& batch, bool clear) {
 void writerLoop() {
     Journal& j = J();
     ::prctl(PR_SET_NAME, "SIMJOURNAL", 0, 0, 0);
+    // Woken, it never takes the processor from the thread that woke it.
+    const sched_param policy{};
+    pthread_setschedparam(pthread_self(), SCHED_BATCH, &policy);
     std::unique_lock lock(j.m);
+    int quietRounds = kLingerRounds;
     for (;;) {
         if (j.pending.empty() && !j.clearWanted) {
             if (j.stop) return;
-            j.writerIdle = true;
-            j.wake.wait(lock, [&] { return j.stop || !j.pending.empty() || j.clearWanted; });
-            j.writerIdle = false;
+            if (quietRounds >= kLingerRounds) {
+                j.writerIdle = true;
+                j.wake.wait(lock, [&] { return j.stop || !j.pending.empty() || j.clearWanted; });
+                j.writerIdle = false;
+            } else {
+                ++quietRounds;
+            }
         }
         // Lines come in bursts: one write takes them all.
         if (!j.stop && !j.flushWanted) j.wake.wait_for(lock, kGather, [&] { return j.stop || j.flushWanted; });
+        if (j.pending.empty() && !j.clearWanted && !j.flushWanted) continue;
         std::string batch;
         batch.swap(j.pending);
         const unsigned long long upto = j.appended;
@@ -147,6 +161,7 @@ void writerLoop() {
         lock.lock();
         j.flushed = upto;
         j.written.notify_all();
+        quietRounds = 0;
     }
 }
 

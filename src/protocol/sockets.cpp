@@ -9,10 +9,13 @@
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
+#include <algorithm>
+#include <mutex>
+#include <sys/epoll.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace NetworkLinux {
 namespace {
@@ -53,7 +56,10 @@ int boundSocket(int type, uint16_t port) {
 
 template <typename Interface>
 void SocketOf<Interface>::closeHandle() {
-    if (fd_ != -1) ::close(fd_);
+    if (fd_ != -1) {
+        Selector::forgetEverywhere(fd_);
+        ::close(fd_);
+    }
     fd_ = -1;
 }
 
@@ -185,25 +191,140 @@ int UDPServerSocket::write(const char* data, int size, const Network::IPeer& pee
                                      reinterpret_cast<sockaddr*>(&a), sizeof a));
 }
 
+struct Selector::State {
+    int epoll = -1;
+    std::mutex mutex;                 // the registrations (forget comes from any thread)
+    std::vector<uint32_t> events;     // by descriptor: the epoll events registered, 0 for none
+    std::vector<int> registered;      // the descriptors registered
+    std::vector<uint32_t> lastAsked;  // by descriptor: the round that last asked for it
+    std::vector<uint32_t> asked;      // by descriptor: the events asked for in that round
+    std::vector<int> first;           // by descriptor: its first entry in that round's request
+    uint32_t round = 0;
+};
+
+namespace {
+uint32_t epollEvents(uint32_t wanted) {
+    return ((wanted & Network::SOCKET_READABLE) ? EPOLLIN : 0u) | ((wanted & Network::SOCKET_WRITABLE) ? EPOLLOUT : 0u);
+}
+}  // namespace
+
+namespace {
+std::mutex gSelectorsMutex;
+std::vector<Selector*> gSelectors;
+}  // namespace
+
+Selector::Selector() : state_(std::make_unique<State>()) {
+    state_->epoll = ::epoll_create1(EPOLL_CLOEXEC);
+    std::lock_guard lock(gSelectorsMutex);
+    gSelectors.push_back(this);
+}
+
+Selector::~Selector() {
+    {
+        std::lock_guard lock(gSelectorsMutex);
+        gSelectors.erase(std::find(gSelectors.begin(), gSelectors.end(), this));
+    }
+    if (state_->epoll >= 0) ::close(state_->epoll);
+}
+
+void Selector::forgetEverywhere(int fd) {
+    std::lock_guard lock(gSelectorsMutex);
+    for (Selector* selector : gSelectors) selector->forget(fd);
+}
+
+void Selector::forget(int fd) {
+    State& s = *state_;
+    std::lock_guard lock(s.mutex);
+    if (fd < 0 || static_cast<size_t>(fd) >= s.events.size() || s.events[static_cast<size_t>(fd)] == 0) return;
+    // Closing the descriptor removes it from the kernel's set by itself.
+    s.events[static_cast<size_t>(fd)] = 0;
+    auto it = std::find(s.registered.begin(), s.registered.end(), fd);
+    if (it != s.registered.end()) s.registered.erase(it);
+}
+
 int Selector::poll(Network::ISocketEvents* events, int count, int timeoutMs) {
     if (count < 0 || count > kMaxSockets) return -1;
-    pollfd fds[kMaxSockets];
+    State& s = *state_;
+    if (s.epoll < 0) return -1;
+    int next[kMaxSockets];  // the next entry with the same descriptor, -1 at the end
+    int ready = 0;
+    std::unique_lock lock(s.mutex);
+    const uint32_t round = ++s.round;
     for (int i = 0; i < count; ++i) {
         events[i].returned = 0;
-        fds[i].fd = *events[i].socket->GetHandle();
-        fds[i].events = static_cast<short>(((events[i].wanted & Network::SOCKET_READABLE) ? POLLIN : 0) |
-                                           ((events[i].wanted & Network::SOCKET_WRITABLE) ? POLLOUT : 0));
-        fds[i].revents = 0;
+        next[i] = -1;
+        const int fd = *events[i].socket->GetHandle();
+        if (fd < 0) continue;  // as poll(2) skips it
+        const size_t at = static_cast<size_t>(fd);
+        if (at >= s.events.size()) {
+            s.events.resize(at + 1, 0);
+            s.lastAsked.resize(at + 1, 0);
+            s.asked.resize(at + 1, 0);
+            s.first.resize(at + 1, -1);
+        }
+        if (s.lastAsked[at] != round) {
+            s.lastAsked[at] = round;
+            s.asked[at] = 0;
+            s.first[at] = -1;
+        }
+        next[i] = s.first[at];
+        s.first[at] = i;
+        s.asked[at] |= epollEvents(events[i].wanted);
     }
-    int rc = ::poll(fds, static_cast<nfds_t>(count), timeoutMs);
-    if (rc < 0) return errno == EINTR ? 0 : -1;
     for (int i = 0; i < count; ++i) {
-        const short r = fds[i].revents;
-        events[i].returned = ((r & POLLIN) ? Network::SOCKET_READABLE : 0) |
-                             ((r & (POLLERR | POLLHUP | POLLNVAL)) ? Network::SOCKET_ERROR : 0) |
-                             ((r & POLLOUT) ? Network::SOCKET_WRITABLE : 0);
+        const int fd = *events[i].socket->GetHandle();
+        if (fd < 0 || s.first[static_cast<size_t>(fd)] != i) continue;  // once a descriptor
+        const size_t at = static_cast<size_t>(fd);
+        // Registered with no events, a descriptor still reports errors and hang-ups.
+        const uint32_t wanted = s.asked[at] | EPOLLERR | EPOLLHUP;
+        if (s.events[at] == wanted) continue;
+        epoll_event e{};
+        e.events = wanted;
+        e.data.fd = fd;
+        int rc = ::epoll_ctl(s.epoll, s.events[at] == 0 ? EPOLL_CTL_ADD : EPOLL_CTL_MOD, fd, &e);
+        if (rc != 0 && errno == EEXIST) rc = ::epoll_ctl(s.epoll, EPOLL_CTL_MOD, fd, &e);
+        if (rc != 0 && errno == ENOENT) rc = ::epoll_ctl(s.epoll, EPOLL_CTL_ADD, fd, &e);
+        if (rc != 0) {
+            // As poll(2) answers a descriptor that is not open.
+            for (int k = i; k >= 0; k = next[k]) events[k].returned = Network::SOCKET_ERROR;
+            for (int k = i; k >= 0; k = next[k]) ++ready;
+            continue;
+        }
+        if (s.events[at] == 0) s.registered.push_back(fd);
+        s.events[at] = wanted;
     }
-    return rc;
+    // Descriptors no longer asked for must not wake the wait.
+    for (size_t k = 0; k < s.registered.size();) {
+        const int fd = s.registered[k];
+        if (s.lastAsked[static_cast<size_t>(fd)] == round) {
+            ++k;
+            continue;
+        }
+        ::epoll_ctl(s.epoll, EPOLL_CTL_DEL, fd, nullptr);
+        s.events[static_cast<size_t>(fd)] = 0;
+        s.registered[k] = s.registered.back();
+        s.registered.pop_back();
+    }
+    lock.unlock();
+
+    epoll_event fired[kMaxSockets];
+    const int n = ::epoll_wait(s.epoll, fired, kMaxSockets, ready > 0 ? 0 : timeoutMs);
+    if (n < 0) return errno == EINTR ? ready : -1;
+    lock.lock();
+    for (int j = 0; j < n; ++j) {
+        const size_t at = static_cast<size_t>(fired[j].data.fd);
+        if (at >= s.first.size() || s.lastAsked[at] != round) continue;
+        const uint32_t r = fired[j].events;
+        for (int k = s.first[at]; k >= 0; k = next[k]) {
+            Network::ISocketEvents& e = events[k];
+            const uint32_t was = e.returned;
+            e.returned |= ((r & EPOLLIN) && (e.wanted & Network::SOCKET_READABLE) ? Network::SOCKET_READABLE : 0) |
+                          ((r & EPOLLOUT) && (e.wanted & Network::SOCKET_WRITABLE) ? Network::SOCKET_WRITABLE : 0) |
+                          ((r & (EPOLLERR | EPOLLHUP)) ? Network::SOCKET_ERROR : 0);
+            if (was == 0 && e.returned != 0) ++ready;
+        }
+    }
+    return ready;
 }
 
 std::unique_ptr<TCPServerSocket> Factory::CreateTCPServerSocket() { return std::make_unique<TCPServerSocket>(); }

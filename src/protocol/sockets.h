@@ -154,14 +154,30 @@ public:
     int write(const char* data, int size, const Network::IPeer& peer);
 };
 
-// Waits on many sockets at once. Used by the loop thread only.
+// Waits on many sockets at once, as poll(2) does. Used by the loop thread
+// only. The descriptors stay registered with the kernel between waits, so
+// a wait costs the same for 5 or for 70 sockets; only a descriptor whose
+// wanted events changed is registered again.
 class Selector {
 public:
     static constexpr int kMaxSockets = 100;
+    Selector();
+    ~Selector();
+    Selector(const Selector&) = delete;
+    Selector& operator=(const Selector&) = delete;
+
     // Fills each entry's returned events; returns the number of ready
     // sockets, 0 on time-out or when a signal interrupted the wait, -1 on
     // failure and, at once, for more than kMaxSockets entries.
     int poll(Network::ISocketEvents* events, int count, int timeoutMs);
+    // A socket closes fd (any thread): its registration goes with it in
+    // every selector, and a later descriptor of the same number starts afresh.
+    static void forgetEverywhere(int fd);
+
+private:
+    void forget(int fd);
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 // Creates the sockets, unbound; the caller owns each one.

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -280,6 +282,10 @@ uint64_t OsdPictures::snapshot() {
 
 void OsdPictures::run() {
     prctl(PR_SET_NAME, "SIMOSD", 0, 0, 0);
+    // Woken by a register write, it never takes the processor from the
+    // program's thread that wrote it.
+    const sched_param policy{};
+    pthread_setschedparam(pthread_self(), SCHED_BATCH, &policy);
     auto last = std::chrono::steady_clock::now() - kMinInterval;
     std::unique_lock lock(m_);
     for (;;) {
