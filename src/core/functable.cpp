@@ -4,11 +4,14 @@
 #include "sys/locks.h"
 #include "sys/valutil.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 std::vector<FuncRow> funcDataTbl;
 std::atomic<int32_t> gProtFuncNum{0};
@@ -33,7 +36,31 @@ void writeInt(void* p, int width, int32_t v) {
 
 }  // namespace
 
+namespace {
+
+// Every "Y" command looks its node up: the installed table's nodes, sorted,
+// with the first row of each. It serves only the table it was made for.
+struct NodeIndex {
+    const FuncRow* table = nullptr;
+    size_t size = 0;
+    std::vector<std::pair<int64_t, int>> rows;
+} gNodeIndex;
+
+void indexNodes() {
+    gNodeIndex.rows.clear();
+    for (size_t i = 1; i < funcDataTbl.size(); ++i)
+        gNodeIndex.rows.emplace_back(static_cast<int64_t>(funcDataTbl[i].node), static_cast<int>(i));
+    // Stable: of two rows with one node, the first one stays first.
+    std::stable_sort(gNodeIndex.rows.begin(), gNodeIndex.rows.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    gNodeIndex.table = funcDataTbl.data();
+    gNodeIndex.size = funcDataTbl.size();
+}
+
+}  // namespace
+
 void funcTableInstall(std::span<const FuncRowGroup> groups) {
+    gNodeIndex.table = nullptr;
     funcDataTbl.clear();
     funcDataTbl.push_back(kSentinel);
     for (const FuncRowGroup& g : groups)
@@ -42,6 +69,7 @@ void funcTableInstall(std::span<const FuncRowGroup> groups) {
                 std::fprintf(stderr, "funcTableInstall: node %u of %s has a row already\n", r.node, g.name);
             funcDataTbl.push_back(r);
         }
+    indexNodes();
 }
 
 void funcTableInstallProgram() { funcTableInstall(programRowGroups()); }
@@ -82,6 +110,11 @@ int funcTableLoadEnables(const char* path) {
 int funcTableSize() { return static_cast<int>(funcDataTbl.size()); }
 
 int funcNum2TblInx(int node) {
+    if (gNodeIndex.table == funcDataTbl.data() && gNodeIndex.size == funcDataTbl.size()) {
+        auto it = std::lower_bound(gNodeIndex.rows.begin(), gNodeIndex.rows.end(), static_cast<int64_t>(node),
+                                   [](const auto& entry, int64_t n) { return entry.first < n; });
+        return it != gNodeIndex.rows.end() && it->first == node ? it->second : 0;
+    }
     for (size_t i = 1; i < funcDataTbl.size(); ++i)
         if (static_cast<int64_t>(funcDataTbl[i].node) == node) return static_cast<int>(i);
     return 0;

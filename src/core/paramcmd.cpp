@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <charconv>
 #include <cstring>
 #include <string_view>
 
@@ -291,12 +292,15 @@ int isParamRestricted(int row, int32_t value) {
 
 int parseVidCmd(const char* params, float* f, int32_t* i, const char** text) {
     int status = parseVidCmdFields(params, f, i, text);
-    char shown[81];
-    size_t n = 0;
-    for (const char* p = params ? params : ""; *p != '\0' && n < sizeof shown - 1; ++p)
-        shown[n++] = static_cast<unsigned char>(*p) < 0x20 ? ' ' : *p;
-    shown[n] = '\0';
-    board::journal("parseVidCmd", "params=\"%s\" status=%d", shown, status);
+    // Every "Y" line passes here: its journal line is put together by hand.
+    char args[128] = "params=\"";
+    size_t n = 8;
+    for (const char* p = params ? params : ""; *p != '\0' && n < 8 + 80; ++p)
+        args[n++] = static_cast<unsigned char>(*p) < 0x20 ? ' ' : *p;
+    std::memcpy(args + n, "\" status=", 9);
+    n += 9;
+    n = static_cast<size_t>(std::to_chars(args + n, args + sizeof args, status).ptr - args);
+    board::journalText("parseVidCmd", std::string_view(args, n));
     return status;
 }
 

@@ -230,10 +230,10 @@ void journalClear() {
 
 void journalThreadRenamed() { tNamed = false; }
 
-void journal(const char* call, const char* fmt, ...) {
-    Journal& j = J();
-    if (!j.taking.load(std::memory_order_relaxed)) return;
-    char line[kLineMax];
+namespace {
+
+// Starts a line: "<ms> <thread> <call> "; returns where the arguments go.
+char* head(char* line, const char* call) {
     char* at = std::to_chars(line, line + 24, msSinceStart()).ptr;
     *at++ = ' ';
     const char* name = threadName();
@@ -245,15 +245,11 @@ void journal(const char* call, const char* fmt, ...) {
     std::memcpy(at, call, callLen);
     at += callLen;
     *at++ = ' ';
-    const size_t room = std::min(kArgsMax, static_cast<size_t>(line + kLineMax - 1 - at));
-    va_list ap;
-    va_start(ap, fmt);
-    const int n = std::vsnprintf(at, room, fmt, ap);
-    va_end(ap);
-    if (n > 0) at += std::min(static_cast<size_t>(n), room - 1);
-    *at++ = '\n';
-    const size_t len = static_cast<size_t>(at - line);
+    return at;
+}
 
+void take(const char* line, size_t len) {
+    Journal& j = J();
     std::lock_guard lock(j.m);
     if (!j.open) return;
     if (j.pending.size() + len > kPendingMax) {
@@ -266,6 +262,33 @@ void journal(const char* call, const char* fmt, ...) {
         j.writerIdle = false;
         j.wake.notify_one();
     }
+}
+
+}  // namespace
+
+void journal(const char* call, const char* fmt, ...) {
+    if (!J().taking.load(std::memory_order_relaxed)) return;
+    char line[kLineMax];
+    char* at = head(line, call);
+    const size_t room = std::min(kArgsMax, static_cast<size_t>(line + kLineMax - 1 - at));
+    va_list ap;
+    va_start(ap, fmt);
+    const int n = std::vsnprintf(at, room, fmt, ap);
+    va_end(ap);
+    if (n > 0) at += std::min(static_cast<size_t>(n), room - 1);
+    *at++ = '\n';
+    take(line, static_cast<size_t>(at - line));
+}
+
+void journalText(const char* call, std::string_view args) {
+    if (!J().taking.load(std::memory_order_relaxed)) return;
+    char line[kLineMax];
+    char* at = head(line, call);
+    const size_t n = std::min({args.size(), kArgsMax - 1, static_cast<size_t>(line + kLineMax - 1 - at)});
+    std::memcpy(at, args.data(), n);
+    at += n;
+    *at++ = '\n';
+    take(line, static_cast<size_t>(at - line));
 }
 
 }  // namespace board

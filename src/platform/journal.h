@@ -11,12 +11,15 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace board {
 
 inline constexpr size_t kJournalRotateBytes = 4u << 20;
 
 void journal(const char* call, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+// The same with the arguments' text made by the caller (no formatting).
+void journalText(const char* call, std::string_view args);
 
 // Starts writing to <root>/sim/journal.log (called when the board opens).
 void journalOpen(const std::string& root);

@@ -39,9 +39,10 @@ void fatalAssert(bool ok, const char* expression) {
     std::abort();
 }
 
-bool space(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+// The C locale's blanks and letters (the program never sets another).
+bool space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
-std::string trim(const std::string& text) {
+std::string_view trim(std::string_view text) {
     size_t b = 0, e = text.size();
     while (b < e && space(text[b])) ++b;
     while (e > b && space(text[e - 1])) --e;
@@ -51,7 +52,8 @@ std::string trim(const std::string& text) {
 }  // namespace
 
 void to_upper(std::string& text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
 }
 
 void split(std::vector<std::string>& out, const std::string& text, char delimiter, bool skipEmpty) {
@@ -127,12 +129,12 @@ void Parser::Parse(Session* session, const std::string& line, std::string& resul
         st_parser_log->debug("did not find #");
         return;
     }
-    std::string rest = line.substr(hash + 1);
+    std::string_view rest = std::string_view(line).substr(hash + 1);
     // The address ends at the first '@' anywhere, so a parameter holding '@'
     // silences the line; the older engine frames its lines the same way.
     size_t at = rest.find('@');
-    if (at != std::string::npos) {
-        std::string destination = rest.substr(0, at);
+    if (at != std::string_view::npos) {
+        const std::string destination(rest.substr(0, at));
         char* end = nullptr;
         long id = std::strtol(destination.c_str(), &end, 10);
         if (end != destination.c_str() + destination.size()) {
@@ -143,29 +145,33 @@ void Parser::Parse(Session* session, const std::string& line, std::string& resul
             st_parser_log->debug("destination no match %ld %u", id, destination_);
             return;
         }
-        rest.erase(0, at + 1);
+        rest.remove_prefix(at + 1);
     }
-    std::vector<std::string> commands;
-    split(commands, rest, '|', false);
-    if (commands.empty()) commands.emplace_back();
 
-    // Every line's replies are kept: a block of several lines answers each.
+    // The commands between '|', as split() cuts them: an empty line is one
+    // empty command, a trailing '|' adds none. Every line's replies are
+    // kept: a block of several lines answers each.
     std::string gathered;
-    for (const std::string& command : commands) {
+    size_t pos = 0;
+    do {
+        size_t end = rest.find('|', pos);
+        if (end == std::string_view::npos) end = rest.size();
         bool stop = false;
-        runCommand(session, command, gathered, interface, websocketId, stop);
+        runCommand(session, rest.substr(pos, end - pos), gathered, interface, websocketId, stop);
         if (stop) break;
-    }
+        pos = end + 1;
+    } while (pos < rest.size());
     result += gathered;
 }
 
-void Parser::runCommand(Session* session, const std::string& chained, std::string& gathered,
+void Parser::runCommand(Session* session, std::string_view chained, std::string& gathered,
                         const std::string& interface, int websocketId, bool& stop) const {
-    const std::string text = trim(chained);
+    // Views into the line: it outlives the action, which the values refer to.
+    const std::string_view text = trim(chained);
     const size_t blank = text.find(' ');
-    const std::string typed = text.substr(0, blank);
-    const std::string raw = blank == std::string::npos ? std::string() : text.substr(blank + 1);
-    std::string word = trim(typed);
+    const std::string_view typed = text.substr(0, blank);
+    const std::string_view raw = blank == std::string_view::npos ? std::string_view() : text.substr(blank + 1);
+    std::string word(trim(typed));
     to_upper(word);
     if (word.size() > 1 && word[0] == '#') word.erase(0, 1);
 
@@ -176,10 +182,10 @@ void Parser::runCommand(Session* session, const std::string& chained, std::strin
     const bool byDefault = found == m_commands.end();
     if (!byDefault) {
         target = found->second;
-        if (!convert(*target, word, raw, params, values)) {
+        if (!convert(*target, word, std::string(raw), params, values)) {
             // Never broadcast, and it ends the line; a web client gets it
             // back like any other reply.
-            const std::string out = BuildErrorMessage(word, shown(*target, raw), values, 1);
+            const std::string out = BuildErrorMessage(word, shown(*target, std::string(raw)), values, 1);
             st_parser_log->debug("command %s OnAction error", word.c_str());
             if (interface == "websocket") {
                 if (outlets_.websockets) outlets_.websockets(out, websocketId);
@@ -196,8 +202,14 @@ void Parser::runCommand(Session* session, const std::string& chained, std::strin
         }
         // The default command gets the word as typed and the raw text, unchecked.
         target = m_defcommands.begin()->second;
-        values.push_back(ParameterValue::BuildParameter(typed, PARAM_STRING));
-        if (blank != std::string::npos) values.push_back(ParameterValue::BuildParameter(raw, PARAM_STRING));
+        ParameterValue v;
+        v.type = PARAM_STRING;
+        v.text = typed;
+        values.push_back(v);
+        if (blank != std::string_view::npos) {
+            v.text = raw;
+            values.push_back(v);
+        }
     }
 
     // Each command routes by its own copy: an action that changes the
@@ -207,9 +219,9 @@ void Parser::runCommand(Session* session, const std::string& chained, std::strin
     std::string out;
     workaround_namespace::is_command_set = false;
     const ActionReturnType rc = target->OnAction(session, values, reply, actionInterface);
-    const std::string& name = byDefault ? typed : word;
     if (rc != 0) {
-        out = BuildErrorMessage(name, shown(*target, raw), values, rc);
+        const std::string name = byDefault ? std::string(typed) : word;
+        out = BuildErrorMessage(name, shown(*target, std::string(raw)), values, rc);
         st_parser_log->debug("command %s OnAction error", name.c_str());
         if (outlets_.console) {
             char line[160];
@@ -217,9 +229,10 @@ void Parser::runCommand(Session* session, const std::string& chained, std::strin
             outlets_.console(line);
         }
     } else if (byDefault) {
-        out = reply;  // the default command frames its own reply
+        out = std::move(reply);  // the default command frames its own reply
     } else if (!reply.empty()) {
-        out = prefix_ + reply + "\r\n";
+        out.reserve(prefix_.size() + reply.size() + 2);
+        out.append(prefix_).append(reply).append("\r\n");
     }
     route(out, *target, actionInterface, websocketId, gathered);
     st_parser_log->debug("running command %s return message %s", word.c_str(), out.c_str());
@@ -235,7 +248,7 @@ bool Parser::convert(const CommandSpec& command, const std::string& word, const 
         return false;
     }
     for (size_t i = 0; i < params.size(); ++i) {
-        params[i] = trim(params[i]);
+        params[i] = std::string(trim(params[i]));
         if (i >= types.size()) {
             st_parser_log->debug("command %s with more parameter than expected", word.c_str());
             return false;

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class ILogChannel;
@@ -76,7 +77,7 @@ public:
                                   const std::list<ParameterValue>& values, ActionReturnType code) const;
 
 private:
-    void runCommand(Session* session, const std::string& chained, std::string& gathered,
+    void runCommand(Session* session, std::string_view chained, std::string& gathered,
                     const std::string& interface, int websocketId, bool& stop) const;
     // Checks the count and converts the parameters; false on a parameter error.
     bool convert(const CommandSpec& command, const std::string& word, const std::string& raw,
