@@ -9,6 +9,10 @@
 #include <sys/types.h>
 #include <vector>
 
+namespace hx40test {
+class SimDevice;
+}
+
 namespace bench {
 
 using Clock = std::chrono::steady_clock;
@@ -51,7 +55,6 @@ std::string millis(double ms);
 // Loopback TCP.
 int listenLoopback(int port, int backlog);
 int connectLoopback(int port, int receiveBuffer = 0);
-int freePort();
 bool sendAll(int fd, const std::string& text);
 // Reads until text holds needle or timeoutMs passes; appends to text.
 bool readUntil(int fd, std::string& text, const std::string& needle, int timeoutMs);
@@ -81,6 +84,10 @@ uint64_t threadCpuNs(pid_t pid, const std::string& comm);
 uint64_t threadSwitches(pid_t pid, const std::string& comm);
 // Nanoseconds the calling thread spent on a CPU.
 uint64_t selfCpuNs();
+
+// Starts the real program on a fresh simulated board; false (said on
+// stderr) when it does not come up.
+bool startDevice(hx40test::SimDevice& device, const char* section);
 
 // The sections; each adds its rows.
 void protocolBench(const Options& o);

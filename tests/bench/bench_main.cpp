@@ -3,6 +3,7 @@
 // and prints one table: work, program, baseline, ratio (min/median/max of
 // the runs) and the goal. Exit status 1 when a goal was missed.
 #include "bench.h"
+#include "support/sim_device.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -165,18 +166,12 @@ int connectLoopback(int port, int receiveBuffer) {
     return fd;
 }
 
-int freePort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    ::close(fd);
-    return port;
+bool startDevice(hx40test::SimDevice& device, const char* section) {
+    std::fprintf(stderr, "%s: starting the program\n", section);
+    std::string why;
+    if (device.start({}, &why)) return true;
+    std::fprintf(stderr, "%s: %s\n", section, why.c_str());
+    return false;
 }
 
 bool sendAll(int fd, const std::string& text) {

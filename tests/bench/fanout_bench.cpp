@@ -246,14 +246,9 @@ std::string summary(const std::vector<double>& us) {
 }  // namespace
 
 void fanoutBench(const Options& o) {
-    std::fprintf(stderr, "fan-out: starting the program\n");
     hx40test::SimDevice device;
-    std::string why;
-    if (!device.start({}, &why)) {
-        std::fprintf(stderr, "fan-out: %s\n", why.c_str());
-        return;
-    }
-    const int relayPort = freePort();
+    if (!startDevice(device, "fan-out")) return;
+    const int relayPort = hx40test::freePort(SOCK_STREAM);
     Child relay("hx40_bench_relay", {std::to_string(relayPort)});
     if (!relay.ok()) {
         std::fprintf(stderr, "fan-out: the relay does not start\n");

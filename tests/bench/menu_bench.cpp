@@ -44,13 +44,8 @@ uint64_t frameOf(const std::string& scene) { return std::strtoull(scene.c_str() 
 }  // namespace
 
 void menuBench(const Options& o) {
-    std::fprintf(stderr, "menu: starting the program\n");
     hx40test::SimDevice device;
-    std::string why;
-    if (!device.start({}, &why)) {
-        std::fprintf(stderr, "menu: %s\n", why.c_str());
-        return;
-    }
+    if (!startDevice(device, "menu")) return;
     const pid_t pid = static_cast<pid_t>(std::atoi(device.read("run/app.pid").c_str()));
     const std::string scene = device.file("sim/osd/scene.txt");
     int watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);

@@ -173,20 +173,15 @@ void driveOnly(int port, const std::string& line, int clients, int depth, double
 }
 
 void protocolBench(const Options& o) {
-    std::fprintf(stderr, "protocol: starting the program\n");
     hx40test::SimDevice device;
-    std::string why;
-    if (!device.start({}, &why)) {
-        std::fprintf(stderr, "protocol: %s\n", why.c_str());
-        return;
-    }
+    if (!startDevice(device, "protocol")) return;
     const char* lines[] = {"#", "#HELP", "#Y 1,931"};
     std::vector<std::string> replies;
     std::vector<std::unique_ptr<Child>> echoes;
     std::vector<int> echoPorts;
     for (const char* line : lines) {
         replies.push_back(replyOf(device.tcpPort, std::string(line) + "\r"));
-        echoPorts.push_back(freePort());
+        echoPorts.push_back(hx40test::freePort(SOCK_STREAM));
         echoes.push_back(std::make_unique<Child>("hx40_bench_echo",
                                                  std::vector<std::string>{std::to_string(echoPorts.back()), replies.back()}));
         if (replies.back().empty() || !echoes.back()->ok()) {
