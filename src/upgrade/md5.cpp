@@ -4,9 +4,16 @@
 #include "sys/mydosystem.h"
 #include "sys/print.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -181,23 +188,134 @@ std::string md5Text(const void* data, size_t length) {
     return md5Text(digest);
 }
 
+namespace {
+
+constexpr size_t kBlock = 4096;
+
+// Block k of the file, [k * 4096, (k + 1) * 4096): its bytes (fewer only at
+// the end), or -1 when a read fails.
+ssize_t readBlockAt(int fd, uint8_t* into, uint64_t k) {
+    size_t got = 0;
+    while (got < kBlock) {
+        const ssize_t n = ::pread(fd, into + got, kBlock - got, static_cast<off_t>(k * kBlock + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
+// Digests a file block by block, in order. A helper thread reads the blocks
+// ahead into a ring, so that the reads cost this thread nothing; a block the
+// helper has not brought yet this thread reads itself (reading is
+// idempotent), so it never waits for the helper, whatever the load.
+class ReadAheadDigest {
+public:
+    static constexpr uint64_t kSlots = 256;  // 1 MiB ahead at most
+
+    ReadAheadDigest(int fd, MD5_CTX& c) : fd_(fd), c_(c) {}
+
+    bool run() {
+        std::thread helper([this] { readAhead(); });
+        bool ok = true;
+        alignas(64) uint8_t own[kBlock];
+        for (uint64_t k = 0;; ++k) {
+            Slot& slot = ring_[k % kSlots];
+            const uint8_t* data = slot.data;
+            ssize_t n;
+            if (slot.block.load(std::memory_order_acquire) == static_cast<int64_t>(k)) {
+                n = slot.bytes;
+            } else {
+                n = readBlockAt(fd_, own, k);
+                data = own;
+            }
+            if (n < 0) ok = false;
+            if (n > 0) md5_update(data, static_cast<size_t>(n), &c_);
+            digested_.store(k + 1);
+            if (helperWaits_.load() && k + 1 >= resumeAt_.load()) {
+                std::lock_guard lock(m_);
+                progress_.notify_one();
+            }
+            if (n < static_cast<ssize_t>(kBlock)) break;  // the end, or a failure
+        }
+        {
+            std::lock_guard lock(m_);
+            stop_ = true;
+        }
+        progress_.notify_one();
+        helper.join();
+        return ok;
+    }
+
+private:
+    struct Slot {
+        alignas(64) uint8_t data[kBlock];
+        ssize_t bytes = 0;
+        std::atomic<int64_t> block{-1};
+    };
+
+    void readAhead() {
+        for (uint64_t j = 1;; ++j) {
+            j = std::max(j, digested_.load());  // blocks already digested are not read again
+            if (j >= digested_.load() + kSlots) {
+                // The ring is full: wait until half of it was digested.
+                std::unique_lock lock(m_);
+                resumeAt_.store(j - kSlots / 2 + 1);
+                helperWaits_.store(true);
+                progress_.wait(lock, [&] { return stop_ || digested_.load() >= resumeAt_.load(); });
+                helperWaits_.store(false);
+                if (stop_) return;
+            }
+            {
+                std::lock_guard lock(m_);
+                if (stop_) return;
+            }
+            Slot& slot = ring_[j % kSlots];
+            slot.block.store(-1, std::memory_order_relaxed);
+            slot.bytes = readBlockAt(fd_, slot.data, j);
+            slot.block.store(static_cast<int64_t>(j), std::memory_order_release);
+            if (slot.bytes < static_cast<ssize_t>(kBlock)) return;  // the end: the digest reads it again
+        }
+    }
+
+    int fd_;
+    MD5_CTX& c_;
+    std::unique_ptr<Slot[]> ring_ = std::make_unique<Slot[]>(kSlots);
+    std::atomic<uint64_t> digested_{0};
+    std::atomic<bool> helperWaits_{false};
+    std::atomic<uint64_t> resumeAt_{0};
+    std::mutex m_;
+    std::condition_variable progress_;
+    bool stop_ = false;
+};
+
+// Below this a helper thread costs more than the reads it saves.
+constexpr off_t kReadAheadFrom = 4 << 20;
+
+bool digestInOrder(int fd, MD5_CTX& c) {
+    alignas(64) uint8_t block[kBlock];
+    for (;;) {
+        const ssize_t n = ::read(fd, block, sizeof block);
+        if (n == 0) return true;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        md5_update(block, static_cast<size_t>(n), &c);
+    }
+}
+
+}  // namespace
+
 bool md5File(const std::string& path, std::string& digest) {
     const int fd = ::open(board::path(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     MD5_CTX c;
     md5_init(&c);
-    alignas(64) uint8_t block[4096];
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = ::read(fd, block, sizeof block);
-        if (n == 0) break;
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ok = false;
-            break;
-        }
-        md5_update(block, static_cast<size_t>(n), &c);
-    }
+    struct stat st{};
+    const bool large = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= kReadAheadFrom;
+    const bool ok = large ? ReadAheadDigest(fd, c).run() : digestInOrder(fd, c);
     ::close(fd);
     if (!ok) return false;
     uint8_t out[16];
