@@ -151,17 +151,15 @@ void Parser::Parse(Session* session, const std::string& line, std::string& resul
     // The commands between '|', as split() cuts them: an empty line is one
     // empty command, a trailing '|' adds none. Every line's replies are
     // kept: a block of several lines answers each.
-    std::string gathered;
     size_t pos = 0;
     do {
         size_t end = rest.find('|', pos);
         if (end == std::string_view::npos) end = rest.size();
         bool stop = false;
-        runCommand(session, rest.substr(pos, end - pos), gathered, interface, websocketId, stop);
+        runCommand(session, rest.substr(pos, end - pos), result, interface, websocketId, stop);
         if (stop) break;
         pos = end + 1;
     } while (pos < rest.size());
-    result += gathered;
 }
 
 void Parser::runCommand(Session* session, std::string_view chained, std::string& gathered,
