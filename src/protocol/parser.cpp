@@ -229,10 +229,10 @@ void Parser::runCommand(Session* session, std::string_view chained, std::string&
     } else if (byDefault) {
         out = std::move(reply);  // the default command frames its own reply
     } else if (!reply.empty()) {
-        out.reserve(prefix_.size() + reply.size() + 2);
-        out.append(prefix_).append(reply).append("\r\n");
+        route(prefix_, reply, "\r\n", *target, actionInterface, websocketId, gathered);
+        return;
     }
-    route(out, *target, actionInterface, websocketId, gathered);
+    route("", out, "", *target, actionInterface, websocketId, gathered);
     st_parser_log->debug("running command %s return message %s", word.c_str(), out.c_str());
 }
 
@@ -261,20 +261,26 @@ bool Parser::convert(const CommandSpec& command, const std::string& word, const 
     return true;
 }
 
-void Parser::route(const std::string& text, const CommandSpec& target, const std::string& interface, int websocketId,
-                   std::string& gathered) const {
+void Parser::route(std::string_view head, std::string_view body, std::string_view tail, const CommandSpec& target,
+                   const std::string& interface, int websocketId, std::string& gathered) const {
     const bool everyone = target.GetResponseType() == RESPONSE_ALL_CLIENTS || workaround_namespace::is_command_set;
     workaround_namespace::is_command_set = false;
-    if (text.empty()) return;
+    if (head.empty() && body.empty() && tail.empty()) return;
+    if (!everyone && interface != "websocket") {
+        // The requester's own reply: straight onto its text, never copied.
+        gathered.append(head).append(body).append(tail);
+        return;
+    }
+    std::string text;
+    text.reserve(head.size() + body.size() + tail.size());
+    text.append(head).append(body).append(tail);
     if (everyone) {
         if (outlets_.serials) outlets_.serials(text);
         if (outlets_.tcps) outlets_.tcps(text);
         if (outlets_.udps) outlets_.udps(text);
         if (outlets_.websockets) outlets_.websockets(text, 0);
-    } else if (interface == "websocket") {
-        if (outlets_.websockets) outlets_.websockets(text, websocketId);
-    } else {
-        gathered += text;
+    } else if (outlets_.websockets) {
+        outlets_.websockets(text, websocketId);
     }
 }
 

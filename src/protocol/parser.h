@@ -82,8 +82,9 @@ private:
     // Checks the count and converts the parameters; false on a parameter error.
     bool convert(const CommandSpec& command, const std::string& word, const std::string& raw,
                  std::vector<std::string>& params, std::list<ParameterValue>& values) const;
-    void route(const std::string& text, const CommandSpec& target, const std::string& interface, int websocketId,
-               std::string& gathered) const;
+    // The reply is head + body + tail, kept in pieces until a copy is needed.
+    void route(std::string_view head, std::string_view body, std::string_view tail, const CommandSpec& target,
+               const std::string& interface, int websocketId, std::string& gathered) const;
 
     unsigned destination_ = 0;
     std::string prefix_;
