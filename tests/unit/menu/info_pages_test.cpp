@@ -237,10 +237,11 @@ TEST_F(InfoPages, ScreensDrawTheLastReading) {
     PM.OUTPUT_CH[0] = 0;
     runFuncInd(row(511));
     draw(511);
-    // The HDCP mark lies over the format line's blanks (the scene drops
-    // the text it covers).
+    // The HDCP mark lies over the format line's blanks only: the format
+    // stays readable, and in the scene.
     EXPECT_EQ(shownFrom(60, 300), (std::vector<std::string>{
                                       "320,96 247 HDMI 1",
+                                      "320,132 0           1080p60",
                                       "320,168 0           FH: 67.5 kHz",
                                       "320,204 0           FV: 60.0 Hz",
                                       "320,240 247 HDMI1 Native Output:",
