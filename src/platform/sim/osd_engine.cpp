@@ -255,11 +255,12 @@ void OsdEngine::changed() {
 
 void OsdEngine::cover(int plane, int x, int y, int w, int h) {
     if (plane < 0) return;
+    // A text goes when the paint reaches its glyphs; one of blanks only, when
+    // the paint reaches it at all.
     auto meets = [&](int bx, int by, int bw, int bh) { return bx < x + w && x < bx + bw && by < y + h && y < by + bh; };
     std::erase_if(scene_, [&](const OsdText& t) {
         if (t.plane != plane) return false;
-        const bool whole = x <= t.x && t.x + t.w <= x + w && y <= t.y && t.y + t.h <= y + h;
-        return whole || (t.inkW > 0 && meets(t.inkX, t.inkY, t.inkW, t.inkH));
+        return t.inkW > 0 ? meets(t.inkX, t.inkY, t.inkW, t.inkH) : meets(t.x, t.y, t.w, t.h);
     });
 }
 

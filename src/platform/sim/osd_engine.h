@@ -5,7 +5,7 @@
 // Observation for tests and people: every operation is journalled with its
 // plane position and, for glyph lists, the decoded text; each OSD plane keeps
 // a text scene (what text stands where; a later operation that paints over
-// its glyphs, or over all of it, removes it).
+// its glyphs removes it).
 //
 // Not thread-safe by itself: the chip holds its lock around every call.
 #pragma once
