@@ -4,7 +4,7 @@
 // On the simulated board each interface is a small file <root>/sim/net/<name>
 // of "key = value" lines ('#' starts a comment), written by "hx40-sim init"
 // and by the stand-in ifconfig and udhcpc:
-//   ip   = 192.168.1.239        dotted IPv4 address; missing: no address yet
+//   ip   = 192.168.1.39         dotted IPv4 address; missing: no address yet
 //   mask = 255.255.255.0        dotted IPv4 mask; missing: no address yet
 //   mac  = 02:00:00:00:00:01    six hex pairs separated by ':'
 //   link = 1                    1 cable connected, 0 not

@@ -169,6 +169,10 @@ TEST(DeviceCommands, NetworkSettingsAreStoredAndAppliedOnTheBoard) {
         const char* sent;
         const char* reply;
     } cases[] = {
+        // A fresh board's eth0 and routes hold its stored (factory) record.
+        {"#NET-IP?", "~01@NET-IP 192.168.1.39\r\n"},
+        {"#NET-MASK?", "~01@NET-MASK 255.255.0.0\r\n"},
+        {"#NET-GATE?", "~01@NET-GATE 192.168.0.1\r\n"},
         {"#NET-IP 192.168.1.50", "~01@NET-IP 192.168.1.50 OK\r\n"},
         {"#NET-MASK 255.255.255.0", "~01@NET-MASK 255.255.255.0 OK\r\n"},
         {"#NET-GATE 192.168.1.1", "~01@NET-GATE 192.168.1.1 OK\r\n"},

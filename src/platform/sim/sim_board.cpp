@@ -1,10 +1,12 @@
 #include "platform/sim/sim_board.h"
 
+#include "commands/network_param.h"
 #include "platform/board.h"
 #include "platform/journal.h"
 #include "platform/msgq.h"
 #include "platform/sim/board_conf.h"
 #include "platform/sim/ctl.h"
+#include "platform/sim/eth0.h"
 #include "platform/sim/hw_sim.h"
 #include "platform/sim/i2c_sim.h"
 #include "platform/sim/panel_sim.h"
@@ -100,6 +102,24 @@ std::string defaultConf(const InitOptions& o) {
            "flash_erase_block = 65536\n";
 }
 
+// A new board is a device after its boot, which brought eth0 up from the
+// stored network record (a blank EEPROM's reads as the factory one) and
+// reported it in network_stat as the record's script does.
+void bootNetwork(const std::string& root) {
+    const DefaultEepromEthParam record;
+    const std::string gw = record.getGw() != 0 ? record.getGwStr() : "";
+    eth0::Interface e;
+    e.values.set("ip", record.getIpStr());
+    e.values.set("mask", record.getMaskStr());
+    e.values.set("mac", record.getMacStr(':'));
+    e.values.set("link", "1");
+    e.values.set("gw", gw);
+    eth0::save(root, e);
+    writeFile(fs::path(root) / "root/persist/network_stat", "dhcp: OFF\nip:   " + record.getIpStr() +
+                                                              "\nmask: " + record.getMaskStr() +
+                                                              "\ngw:   " + record.getGwStr() + "\n");
+}
+
 }  // namespace
 
 std::string installDir() {
@@ -160,7 +180,6 @@ bool prepareRoot(const std::string& dir, const InitOptions& o, std::string* erro
     writeFile(root / "sim/tools.log", "");
     writeFile(root / "sim/journal.log", "");
     writeFile(root / "sim/procs", "");
-    writeFile(root / "sim/net/eth0", "ip = 192.168.1.239\nmask = 255.255.255.0\nmac = 02:00:00:00:00:01\nlink = 1\n");
     writeFile(root / "proc/cmdline", "console=ttyS1,115200 root=/dev/mtdblock0 rootfstype=cramfs\n");
     writeFile(root / "proc/partitions", "major minor  #blocks  name\n\n");
     writeFile(root / "proc/mounts",
@@ -178,8 +197,7 @@ bool prepareRoot(const std::string& dir, const InitOptions& o, std::string* erro
         fs::copy_file(share / "version.md5sum", root / "root/app/version.md5sum", fs::copy_options::overwrite_existing,
                       ec);
     if (ec) return fail("cannot set up the flash and the version list: " + ec.message());
-    writeFile(root / "proc/net/route",
-              "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n");
+    bootNetwork(root.string());
     writeFile(root / "proc/sys/net/ipv4/tcp_keepalive_time", "7200\n");
     writeFile(root / "proc/sys/net/ipv4/tcp_keepalive_intvl", "75\n");
     writeFile(root / "proc/sys/net/ipv4/tcp_keepalive_probes", "9\n");

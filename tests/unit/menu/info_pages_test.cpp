@@ -131,7 +131,7 @@ TEST_F(InfoPages, FirmwareDocument) {
 }
 
 TEST_F(InfoPages, NetworkDocument) {
-    EXPECT_EQ(get(514), R"({"IP Address":"192.168.1.239 ","Netmask":"255.255.255.0","Gateway":"0.0.0.0","DHCP":"OFF"})");
+    EXPECT_EQ(get(514), R"({"IP Address":"192.168.1.39 ","Netmask":"255.255.0.0","Gateway":"192.168.0.1","DHCP":"OFF"})");
     board_->write("proc/net/route", "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
                                     "eth0\t00000000\t0101A8C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n");
     for (auto [mode, text] : {std::pair{1, "ON"}, std::pair{2, "APIPA"}}) {
@@ -139,7 +139,7 @@ TEST_F(InfoPages, NetworkDocument) {
         record.eepromRead();
         record.setDHCPMode(mode);
         ASSERT_EQ(record.eepromWrite(), 0);
-        EXPECT_EQ(get(514), std::string(R"({"IP Address":"192.168.1.239 ","Netmask":"255.255.255.0",)") +
+        EXPECT_EQ(get(514), std::string(R"({"IP Address":"192.168.1.39 ","Netmask":"255.255.0.0",)") +
                                 R"("Gateway":"192.168.1.1","DHCP":")" + text + R"("})");
     }
 }

@@ -5,6 +5,7 @@
 #include "platform/board.h"
 #include "platform/exec.h"
 #include "platform/sim/board_conf.h"
+#include "platform/sim/eth0.h"
 #include "platform/sim/usb_key.h"
 
 #include <algorithm>
@@ -440,81 +441,14 @@ int stty(const Args& a) {
 }
 
 // ---- the board's network: <root>/sim/net/eth0 and <root>/proc/net/route ----
-// The interface file holds "key = value" lines (see platform/net.h): ip, mask,
-// mac, link, and two keys only the stand-ins use: up (0 after "ifconfig eth0
-// down", missing = 1) and gw (the default route's gateway, missing = none).
-// Every change rewrites <root>/proc/net/route from it, as the kernel would
-// show the routes: the default route, then the interface's own subnet.
 
-struct Eth0 {
-    bool exists = false;
-    board::sim::BoardConf values;
-    std::string get(const std::string& key) const { return values.get(key); }
-    bool up() const { return values.getInt("up", 1) != 0; }
-};
+using Eth0 = board::sim::eth0::Interface;
+using board::sim::eth0::ipv4;
+using board::sim::eth0::subnet;
 
-std::string eth0File() { return gRoot + "/sim/net/eth0"; }
-
-Eth0 loadEth0() {
-    Eth0 e;
-    e.exists = e.values.load(eth0File());
-    return e;
-}
-
-std::optional<uint32_t> ipv4(const std::string& text) {
-    in_addr a{};
-    if (text.empty() || ::inet_pton(AF_INET, text.c_str(), &a) != 1) return std::nullopt;
-    return a.s_addr;
-}
-
-std::string dottedAddress(uint32_t net) {
-    char text[INET_ADDRSTRLEN] = {};
-    in_addr a{};
-    a.s_addr = net;
-    ::inet_ntop(AF_INET, &a, text, sizeof text);
-    return text;
-}
-
-// The interface's address and mask when it is up and has both.
-bool subnet(const Eth0& e, uint32_t& ip, uint32_t& mask) {
-    auto i = ipv4(e.get("ip")), m = ipv4(e.get("mask"));
-    if (!e.up() || !i || !m) return false;
-    ip = *i;
-    mask = *m;
-    return true;
-}
-
-void writeRoutes(const Eth0& e) {
-    std::string table = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
-    char line[128];
-    uint32_t ip = 0, mask = 0;
-    if (subnet(e, ip, mask)) {
-        if (auto gw = ipv4(e.get("gw"))) {
-            std::snprintf(line, sizeof line, "eth0\t00000000\t%08X\t0003\t0\t0\t0\t00000000\t0\t0\t0\n", *gw);
-            table += line;
-        }
-        std::snprintf(line, sizeof line, "eth0\t%08X\t00000000\t0001\t0\t0\t0\t%08X\t0\t0\t0\n", ip & mask, mask);
-        table += line;
-    }
-    std::ofstream(gRoot + "/proc/net/route", std::ios::trunc) << table;
-}
-
-void saveEth0(Eth0& e) {
-    // A route whose gateway left the subnet (or an interface that went
-    // down) goes, as the kernel drops it.
-    uint32_t ip = 0, mask = 0;
-    auto gw = ipv4(e.get("gw"));
-    if (gw && (!subnet(e, ip, mask) || (*gw & mask) != (ip & mask))) e.values.set("gw", "");
-    std::string text;
-    for (const char* key : {"ip", "mask", "mac", "link", "up", "gw"})
-        if (!e.get(key).empty()) text += std::string(key) + " = " + e.get(key) + "\n";
-    for (const auto& [key, value] : e.values.all())
-        if (key != "ip" && key != "mask" && key != "mac" && key != "link" && key != "up" && key != "gw" &&
-            !value.empty())
-            text += key + " = " + value + "\n";
-    std::ofstream(eth0File(), std::ios::trunc) << text;
-    writeRoutes(e);
-}
+Eth0 loadEth0() { return board::sim::eth0::load(gRoot); }
+void saveEth0(Eth0& e) { board::sim::eth0::save(gRoot, e); }
+std::string dottedAddress(uint32_t net) { return board::sim::eth0::dotted(net); }
 
 int noInterface(const std::string& name) {
     std::fprintf(stderr, "ifconfig: %s: error fetching interface information: Device not found\n", name.c_str());
