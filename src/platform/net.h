@@ -53,14 +53,18 @@ int webServerPort();
 // proxy_host.
 std::string relayTarget();
 
-// What a factory network record holds that the board decides: the control
-// ports (the device's 5000 and 50000; the simulated board takes board.conf's
-// tcp_port and udp_port, seeded by "hx40-sim init --tcp --udp") and the
-// verbose word (board.conf's verbose, "hx40-sim init --verbose").
+// What the factory values hold that the board decides: in the network
+// record the control ports (the device's 5000 and 50000; the simulated board
+// takes board.conf's tcp_port and udp_port, seeded by "hx40-sim init --tcp
+// --udp") and the verbose word (board.conf's verbose, "hx40-sim init
+// --verbose"); among the tunnel's settings its port (0: the factory values'
+// own; the simulated board takes board.conf's tunnel_port, seeded by
+// "hx40-sim init --tunnel", 1 to 64000).
 struct FactoryControl {
     uint16_t tcpPort = 5000;
     uint16_t udpPort = 50000;
     uint32_t verbose = 0;
+    uint16_t tunnelPort = 0;
 };
 FactoryControl factoryControl();
 

@@ -42,8 +42,12 @@ SimDevice::SimDevice() {
     tcpPort = freePort(SOCK_STREAM);
     udpPort = freePort(SOCK_DGRAM);
     wsPort = freePort(SOCK_STREAM);
+    // The tunnel takes ports up to 64000.
+    for (int tries = 0; tries < 100 && (tunnelPort < 1 || tunnelPort > 64000); ++tries)
+        tunnelPort = freePort(SOCK_STREAM);
     std::string cmd = std::string(HX40_BIN_DIR) + "/hx40-sim init " + root_ + " --tcp " + std::to_string(tcpPort) +
-                      " --udp " + std::to_string(udpPort) + " --ws " + std::to_string(wsPort) + " >/dev/null";
+                      " --udp " + std::to_string(udpPort) + " --ws " + std::to_string(wsPort) + " --tunnel " +
+                      std::to_string(tunnelPort) + " >/dev/null";
     if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << "hx40-sim init failed for " << root_;
 }
 

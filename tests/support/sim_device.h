@@ -41,6 +41,7 @@ public:
     int tcpPort = 0;
     int udpPort = 0;
     int wsPort = 0;
+    int tunnelPort = 0;
 
 private:
     std::string root_;

@@ -31,7 +31,7 @@ std::string exeDir() { return board::sim::installDir(); }
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: hx40-sim init ROOT [--tcp PORT] [--udp PORT] [--ws PORT] [--verbose]\n"
+                 "usage: hx40-sim init ROOT [--tcp PORT] [--udp PORT] [--ws PORT] [--tunnel PORT] [--verbose]\n"
                  "       hx40-sim run ROOT [--keys] [--once]\n"
                  "       hx40-sim ctl ROOT COMMAND...      (hx40-sim ctl ROOT help lists them)\n"
                  "       hx40-sim term ROOT ttyS0|ttyS2|ttyS3\n"
@@ -51,16 +51,18 @@ int cmdInit(const Args& a) {
     o.binDir = exeDir();
     o.shareDir = (fs::path(o.binDir).parent_path() / "share/hx40").string();
     for (size_t i = 3; i < a.size(); ++i) {
-        auto port = [&](int& out) {
+        // The tunnel takes ports up to 64000 only, as its settings do.
+        auto port = [&](int& out, long highest = 65535) {
             if (i + 1 >= a.size()) return false;
             char* end = nullptr;
             long v = std::strtol(a[++i].c_str(), &end, 10);
-            if (*end || v < 1 || v > 65535) return false;
+            if (*end || v < 1 || v > highest) return false;
             out = static_cast<int>(v);
             return true;
         };
         bool ok = (a[i] == "--tcp" && port(o.tcpPort)) || (a[i] == "--udp" && port(o.udpPort)) ||
-                  (a[i] == "--ws" && port(o.wsPort)) || (a[i] == "--verbose" && (o.verbose = true));
+                  (a[i] == "--ws" && port(o.wsPort)) || (a[i] == "--tunnel" && port(o.tunnelPort, 64000)) ||
+                  (a[i] == "--verbose" && (o.verbose = true));
         if (!ok) return usage();
     }
     std::string error;

@@ -66,6 +66,8 @@ FactoryControl factoryControl() {
     f.tcpPort = port("tcp_port", f.tcpPort);
     f.udpPort = port("udp_port", f.udpPort);
     f.verbose = sim::conf().getInt("verbose", 0) != 0 ? 1 : 0;
+    const long tunnel = sim::conf().getInt("tunnel_port", 0);
+    f.tunnelPort = tunnel >= 1 && tunnel <= 64000 ? static_cast<uint16_t>(tunnel) : 0;
     return f;
 }
 

@@ -91,6 +91,8 @@ std::string defaultConf(const InitOptions& o) {
            "tcp_port = " + std::to_string(o.tcpPort) + "\n"
            "udp_port = " + std::to_string(o.udpPort) + "\n"
            "ws_port = " + std::to_string(o.wsPort) + "\n"
+           "# tunnelling port of the factory values (1 to 64000; without it, the device's)\n" +
+           (o.tunnelPort ? "tunnel_port = " + std::to_string(o.tunnelPort) + "\n" : std::string()) +
            "# verbose word of the factory network record: notifications to every control port\n"
            "verbose = " + std::string(o.verbose ? "1" : "0") + "\n"
            "# target of the web page's relay test\n"

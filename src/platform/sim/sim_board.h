@@ -18,6 +18,7 @@ struct InitOptions {
     int tcpPort = 5000;
     int udpPort = 50000;
     int wsPort = 7681;
+    int tunnelPort = 0;    // the factory values' tunnelling port; 0: theirs
     bool verbose = false;  // the factory network record's verbose word
 };
 
