@@ -104,6 +104,7 @@ void* signalThread(void* arg) {
         if (sigwait(set, &sig) != 0) continue;
         if (sig == SIGTERM) {
             std::printf("hx40_app: terminated\n");
+            board::sim::stopRequested();
             sys_exit(0);
         }
         if (sig == SIGINT) {
@@ -112,6 +113,7 @@ void* signalThread(void* arg) {
                 continue;
             }
             std::printf("hx40_app: interrupted\n");
+            board::sim::stopRequested();
             sys_exit(0);
         }
     }

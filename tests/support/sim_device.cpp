@@ -64,9 +64,22 @@ SimDevice::~SimDevice() {
 std::string SimDevice::read(const std::string& rel) const { return readFile(file(rel)); }
 
 bool SimDevice::start(const std::vector<std::string>& args, std::string* why, int timeoutMs) {
-    std::string app = std::string(HX40_BIN_DIR) + "/hx40_app";
-    std::vector<std::string> words = {app, "--board-root", root_};
+    std::vector<std::string> words = {std::string(HX40_BIN_DIR) + "/hx40_app", "--board-root", root_};
     words.insert(words.end(), args.begin(), args.end());
+    return launch(std::move(words), why, timeoutMs);
+}
+
+bool SimDevice::startUnderRunLoop(std::string* why, int timeoutMs) {
+    return launch({std::string(HX40_BIN_DIR) + "/hx40-sim", "run", root_}, why, timeoutMs);
+}
+
+pid_t SimDevice::appPid() const {
+    const std::string text = read("run/app.pid");
+    return static_cast<pid_t>(std::atol(text.c_str()));
+}
+
+bool SimDevice::launch(std::vector<std::string> words, std::string* why, int timeoutMs) {
+    const std::string program = words.front();
     std::vector<char*> argv;
     for (auto& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
@@ -76,11 +89,11 @@ bool SimDevice::start(const std::vector<std::string>& args, std::string* why, in
     posix_spawn_file_actions_addopen(&fa, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&fa, 1, 2);
     posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-    int rc = posix_spawn(&pid_, app.c_str(), &fa, nullptr, argv.data(), environ);
+    int rc = posix_spawn(&pid_, program.c_str(), &fa, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
     if (rc != 0) {
         pid_ = -1;
-        if (why) *why = "cannot start hx40_app";
+        if (why) *why = "cannot start " + program;
         return false;
     }
     bool up = waitFor([&] { return !running() || ctl("ping") == "OK ready\n"; }, timeoutMs) && running();

@@ -22,11 +22,17 @@ public:
     // Starts hx40_app and waits until it answers "ping" with "OK ready".
     // Returns false (and the program's log in why) when it does not.
     bool start(const std::vector<std::string>& args = {}, std::string* why = nullptr, int timeoutMs = 30000);
+    // The same under "hx40-sim run", as a person runs the device: the
+    // process (stop, waitExit, running) is then hx40-sim's.
+    bool startUnderRunLoop(std::string* why = nullptr, int timeoutMs = 30000);
+    // The pid of the running hx40_app (its pid file), or 0.
+    pid_t appPid() const;
     // SIGTERM and wait: the exit status (128 + signal when killed).
     int stop(int timeoutMs = 20000);
     // Waits for the program to end by itself: its status, or -1 on time-out.
     int waitExit(int timeoutMs);
     bool running();
+    pid_t pid() const { return pid_; }
 
     std::string ctl(const std::string& line);
     bool waitFor(const std::function<bool()>& pred, int timeoutMs);
@@ -44,6 +50,7 @@ public:
     int tunnelPort = 0;
 
 private:
+    bool launch(std::vector<std::string> words, std::string* why, int timeoutMs);
     std::string root_;
     pid_t pid_ = -1;
     int status_ = -1;

@@ -7,6 +7,7 @@
 #include "platform/sim/sim_board.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -82,6 +83,7 @@ int cmdClean(const std::string& root) {
     int n = board::msgq::removeListed(root);
     ::unlink((root + "/run/app.pid").c_str());
     ::unlink((root + "/run/simctl.sock").c_str());
+    ::unlink((root + board::sim::kStoppedMark).c_str());
     std::printf("removed %d message queue(s)\n", n);
     return 0;
 }
@@ -150,7 +152,10 @@ int cmdRun(const Args& a) {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    const std::string stoppedMark = root + board::sim::kStoppedMark;
     for (;;) {
+        ::unlink(stoppedMark.c_str());
+        const auto started = std::chrono::steady_clock::now();
         pid_t pid = ::fork();
         if (pid < 0) {
             std::perror("hx40-sim run: fork");
@@ -178,17 +183,30 @@ int cmdRun(const Args& a) {
             }
         gChild = 0;
         board::msgq::removeListed(root);
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 1 && !gStop && !once) {
-            std::printf("hx40-sim: the device rebooted; starting it again\n");
+        // The program marks an end it was asked for; a reboot (1) or the
+        // power key after power saving (0) is the device starting anew.
+        const bool asked = gStop || ::access(stoppedMark.c_str(), F_OK) == 0;
+        ::unlink(stoppedMark.c_str());
+        if (WIFSIGNALED(status)) {
+            std::printf("hx40-sim: hx40_app was killed by signal %d (%s); stopping\n", WTERMSIG(status),
+                        strsignal(WTERMSIG(status)));
+            return 128 + WTERMSIG(status);
+        }
+        const int code = WEXITSTATUS(status);
+        if (code == 127) {
+            std::printf("hx40-sim: hx40_app could not be started; stopping\n");
+            return code;
+        }
+        if ((code == 0 || code == 1) && !asked && !once) {
+            std::printf("hx40-sim: the device %s; starting it again\n", code == 1 ? "rebooted" : "was switched on");
             std::fflush(stdout);
+            // A program that ends at once at every start would otherwise spin.
+            if (std::chrono::steady_clock::now() - started < std::chrono::seconds(2) && !gStop) ::sleep(1);
+            if (gStop) return 0;
             continue;
         }
-        if (WIFEXITED(status)) {
-            std::printf("hx40-sim: hx40_app ended with status %d\n", WEXITSTATUS(status));
-            return WEXITSTATUS(status);
-        }
-        std::printf("hx40-sim: hx40_app ended by signal %d\n", WTERMSIG(status));
-        return 128 + WTERMSIG(status);
+        std::printf("hx40-sim: hx40_app ended with status %d\n", code);
+        return code;
     }
 }
 

@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -245,6 +246,13 @@ bool start(std::string* error) {
     gStarted = true;
     journal("board.start", "root=%s", root.c_str());
     return true;
+}
+
+void stopRequested() {
+    const std::string& r = board::root();
+    if (r.empty()) return;
+    int fd = ::open((r + kStoppedMark).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd >= 0) ::close(fd);
 }
 
 void setReady() { gReady = true; }

@@ -42,6 +42,12 @@ bool ready();
 // Stops the services and removes the pid file, the socket and the links.
 void stop();
 
+// The program ends because it was asked to (SIGTERM, the interrupt signal,
+// "quit"), not by itself: <root>/run/stopped tells "hx40-sim run" not to
+// start it again. Safe to call while stop() runs on another thread.
+inline constexpr const char* kStoppedMark = "/run/stopped";
+void stopRequested();
+
 }  // namespace board::sim
 
 namespace board {
