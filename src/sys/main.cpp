@@ -210,6 +210,7 @@ int main(int argc, char** argv) {
     frontEnd_init();
     backEnd_init();
     initOutputResolutions();
+    iEBsetLVDS();
     parameterSanityCheck();
     audioUnmute();
     stInit();
