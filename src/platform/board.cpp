@@ -1,9 +1,13 @@
 #include "platform/board.h"
 
+#include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -86,6 +90,33 @@ bool open(const std::string& dir, std::string* error) {
     return true;
 }
 
+bool lock(std::string* error) {
+    const std::string file = root() + "/run/app.lock";
+    // Kept open (and so locked) until the process ends; children do not
+    // inherit it.
+    static int fd = -1;
+    if (fd < 0) fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        if (error) *error = "cannot open " + file + ": " + std::strerror(errno);
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        char pid[32] = {};
+        std::FILE* f = std::fopen((root() + "/run/app.pid").c_str(), "r");
+        if (f != nullptr) {
+            if (std::fgets(pid, sizeof pid, f) == nullptr) pid[0] = '\0';
+            std::fclose(f);
+        }
+        std::string holder = pid;
+        while (!holder.empty() && holder.back() == '\n') holder.pop_back();
+        if (error)
+            *error = "another hx40_app runs on the board at " + root() +
+                     (holder.empty() ? std::string() : " (pid " + holder + ")");
+        return false;
+    }
+    return true;
+}
+
 void close() {
     std::lock_guard lock(gMutex);
     gRoot.clear();
@@ -96,17 +127,31 @@ bool isOpen() { return !root().empty(); }
 const std::string& root() { return gRoot; }
 
 std::string path(std::string_view devicePath) {
-    if (devicePath.empty() || devicePath.front() != '/') return std::string(devicePath);
+    if (devicePath.empty()) return "";
     const std::string& r = root();
     const std::string base = r.empty() ? kNoBoard : r;
-    if (devicePath.size() >= base.size() && devicePath.substr(0, base.size()) == base &&
-        (devicePath.size() == base.size() || devicePath[base.size()] == '/'))
-        return std::string(devicePath);
-    // ".." inside a device path must not climb out of the root.
+    // A path that leaves the root is refused: it maps under a folder that
+    // cannot exist, so that opening or making it fails.
+    auto refused = [](std::string_view p) { return kNoBoard + normalise("/" + std::string(p)); };
+    if (devicePath.front() != '/') {
+        // The working directory lies inside the root; ".." must not climb out.
+        if (r.empty() || devicePath.find("..") == std::string_view::npos || isInsideRoot(devicePath))
+            return std::string(devicePath);
+        return refused(devicePath);
+    }
     std::string n = normalise(devicePath);
-    if (n == "/") return base;
-    if (devicePath.back() == '/') n += '/';  // callers append names to folders
-    return base + n;
+    const bool folder = devicePath.back() == '/' && n != "/";  // callers append names to folders
+    auto inside = [&base](const std::string& p) {
+        return p == base || (p.size() > base.size() && p.compare(0, base.size(), base) == 0 && p[base.size()] == '/');
+    };
+    if (devicePath.size() >= base.size() && devicePath.substr(0, base.size()) == base &&
+        (devicePath.size() == base.size() || devicePath[base.size()] == '/')) {
+        // Already mapped: still inside once ".." is resolved, or refused.
+        if (!inside(n)) return refused(n);
+    } else {
+        n = n == "/" ? base : base + n;
+    }
+    return folder ? n + "/" : n;
 }
 
 bool isInsideRoot(std::string_view p) {

@@ -1,9 +1,11 @@
 #include "platform/board.h"
 #include "support/temp_board.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+namespace fs = std::filesystem;
 using hx40test::TempBoard;
 
 TEST(BoardPath, MapsDevicePathsUnderTheRoot) {
@@ -24,8 +26,18 @@ TEST(BoardPath, MapsDevicePathsUnderTheRoot) {
         {"", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(board::path(c.in), c.want) << c.in;
-    // A path already mapped stays as it is.
-    EXPECT_EQ(board::path(r + "/tmp/x"), r + "/tmp/x");
+    // A path already mapped stays inside once normalised, or is refused.
+    const std::string outside = "/nonexistent-hx40-board";
+    struct {
+        std::string in, want;
+    } mapped[] = {
+        {r + "/tmp/x", r + "/tmp/x"},
+        {r + "/tmp/../root/./x", r + "/root/x"},
+        {r + "/../ESC2", outside + fs::path(r).parent_path().string() + "/ESC2"},
+        {r + "/tmp/../../../etc/x", outside + "/etc/x"},
+        {"../../../../../etc/passwd", outside + "/etc/passwd"},
+    };
+    for (const auto& c : mapped) EXPECT_EQ(board::path(c.in), c.want) << c.in;
 }
 
 TEST(BoardPath, WorkingDirectoryIsTheApplicationBinFolder) {
