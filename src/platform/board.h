@@ -30,13 +30,15 @@ bool isOpen();
 // Canonical absolute path of the board root ("" when no board is open).
 const std::string& root();
 
-// Maps an absolute device path under the root: "/dev/ttyS0" becomes
-// "<root>/dev/ttyS0", with "." and ".." resolved. Relative paths are returned
-// unchanged: the working directory already lies inside the root. A path
-// already inside the root is returned normalised. A path that leaves the root
-// (a relative one climbing out, or one starting with the root that ".." takes
-// out) is refused, and so is every path without an open board: the result
-// lies under a folder that cannot exist, never a real path.
+// Maps a device path under the root, as a child in the sandbox would find
+// it: "/dev/ttyS0" becomes "<root>/dev/ttyS0"; a relative path starts at the
+// working directory (<root>/root/app/bin); "." and ".." are resolved, and so
+// are links on the way, an absolute link naming a path of the board (links
+// in the board's /dev are the system's). A path that already starts with the
+// root is taken as mapped. A path that leaves the root (one starting with the
+// root that ".." takes out, a loop of links) is refused, and so is every
+// absolute path without an open board: the result lies under a folder that
+// cannot exist, never a real path.
 std::string path(std::string_view devicePath);
 
 // True when p (absolute, or relative to the working directory) lies inside

@@ -83,6 +83,15 @@ TEST(OlderHandlers, SystemRunsInASandboxWhoseRootIsTheBoard) {
     EXPECT_EQ(ask(tcp, "#SYSTEM /tmp/outer.sh\r"), "~01@SYSTEM /tmp/outer.sh OK\r\n");
     const std::string first = dev.read("tmp/first");
     EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 2) << first;
+    // A link a child leaves where the program writes: the program resolves
+    // it on the board, as the child sees it.
+    std::string parent = dev.parent();
+    for (size_t at = 0; (at = parent.find('/', at)) != std::string::npos;) parent.replace(at, 1, "${P}");
+    const std::string link = "sh -c P=${PWD:0:1};rm${IFS}-r${IFS}/root/app/conf;ln${IFS}-s${IFS}" + parent +
+                             "${IFS}/root/app/conf";
+    EXPECT_EQ(ask(tcp, "#SYSTEM " + link + "\r"), "~01@SYSTEM " + link + " OK\r\n");
+    EXPECT_EQ(std::filesystem::read_symlink(dev.file("root/app/conf")), dev.parent());
+    ask(tcp, "#LABELS a,b,c,d,e,f,g,h\r");
     expectEscapesStayedInside(dev, host);
     EXPECT_EQ(ask(tcp, "#POWER?\r"), "~01@POWER 1\r\n");  // still running
     EXPECT_EQ(dev.stop(), 0);

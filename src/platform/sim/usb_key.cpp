@@ -48,10 +48,11 @@ std::vector<MountLine> mountLines(const std::string& root) {
     return lines;
 }
 
-// A mount's folder (the device's path) loses its files.
+// A mount's folder (the device's path, as a child may have written it into
+// the mounts file) loses its files: on the board, never outside it.
 void emptyFolder(const std::string& root, const std::string& dir) {
     std::error_code ec;
-    for (const auto& e : fs::directory_iterator(root + dir, ec)) fs::remove_all(e.path(), ec);
+    for (const auto& e : fs::directory_iterator(root.empty() ? dir : board::path(dir), ec)) fs::remove_all(e.path(), ec);
 }
 
 }  // namespace
