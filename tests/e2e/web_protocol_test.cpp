@@ -170,6 +170,10 @@ std::vector<std::string> listeningSockets(pid_t pid) {
 // With its descriptors used up, a restart of the web server must not leave
 // it listening on every interface.
 TEST(WebServer, ListensOnlyOnLoopbackAlsoAtTheDescriptorLimit) {
+#ifdef HX40_SANITIZED
+    GTEST_SKIP() << "the sanitizers' runtime needs descriptors of its own: without any left it reports faults that "
+                    "are none";
+#endif
     SimDevice dev;
     dev.fileLimit = 64;
     std::string why;
