@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 extern char** environ;
 
@@ -42,12 +43,25 @@ constexpr const char* kPlainTools[] = {
 // /bin/sh and /bin/ash run bash: the device's scripts use "[ $? == 1 ]".
 constexpr const char* kShells[] = {"sh", "ash", "bash"};
 
-// Folders of the root that the sandbox does not take from the root.
+// Folders of the root that children do not get: those the sandbox makes of
+// its own, and the board tool's (the control socket and the lists of queues
+// the tool removes, the serial ports' user ends, the stand-in program).
 bool sandboxFolder(std::string_view name) {
-    for (const char* own : {"bin", "sbin", "usr", "lib", "lib32", "lib64", "libx32", "dev", "proc", kStandinDir})
+    for (const char* own : {"bin", "sbin", "usr", "lib", "lib32", "lib64", "libx32", "dev", "proc", "run", "term",
+                            kStandinDir})
         if (name == own) return true;
     return false;
 }
+
+// Board files the stand-ins write, as the sandbox shows them; the rest of
+// /sim and of the board's /proc files is read-only to children, so that no
+// child leaves a link there for the program to follow.
+constexpr std::pair<const char*, const char*> kStandinFiles[] = {
+    {"sim/tools.log", "/sim/tools.log"},   {"sim/reboot.log", "/sim/reboot.log"},
+    {"sim/procs", "/sim/procs"},           {"sim/clock_offset", "/sim/clock_offset"},
+    {"sim/hostname", "/sim/hostname"},     {"sim/net/eth0", "/sim/net/eth0"},
+    {"proc/mounts", "/sim/proc/mounts"},   {"proc/net/route", "/sim/proc/net/route"},
+};
 
 // Entries that the sandbox's own /dev has.
 bool sandboxDevice(std::string_view name) {
@@ -134,10 +148,19 @@ bool addBoardPart(const std::string& root, Args& a, std::string& why) {
         return true;
     };
     const bool folders = entries(root, [&](const std::string& name, const struct stat& st) {
-        if (S_ISDIR(st.st_mode) && !sandboxFolder(name)) add(a, {"--bind", root + "/" + name, "/" + name});
+        if (S_ISDIR(st.st_mode) && !sandboxFolder(name))
+            add(a, {name == "sim" ? "--ro-bind" : "--bind", root + "/" + name, "/" + name});
     });
     if (!folders) return false;
-    add(a, {"--bind", root + "/proc", kBoardProc});
+    ::mkdir((root + "/sim/proc").c_str(), 0755);
+    add(a, {"--ro-bind", root + "/proc", kBoardProc});
+    for (const auto& [file, at] : kStandinFiles) {
+        const std::string source = root + "/" + file;
+        const int fd = ::open(source.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0) ::close(fd);
+        struct stat st {};
+        if (::lstat(source.c_str(), &st) == 0 && S_ISREG(st.st_mode)) add(a, {"--bind", source, at});
+    }
     return entries(root + "/dev", [&](const std::string& name, const struct stat& st) {
         const std::string at = "/dev/" + name;
         if (sandboxDevice(name)) return;
@@ -221,7 +244,8 @@ int sandboxed(const Args& args, int errFd, std::string& why) {
     ::close(status[1]);
     if (rc != 0) {
         ::close(status[0]);
-        why = std::string("bubblewrap (") + cargv[0] + ") cannot be started: " + std::strerror(rc);
+        why = std::string("bubblewrap (") + cargv[0] + ") cannot be started: " + std::strerror(rc) +
+              (rc == ENOENT ? " (tools/deps.sh installs it)" : "");
         return -1;
     }
     int ws = 0;

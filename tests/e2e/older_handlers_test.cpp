@@ -92,6 +92,11 @@ TEST(OlderHandlers, SystemRunsInASandboxWhoseRootIsTheBoard) {
     EXPECT_EQ(ask(tcp, "#SYSTEM " + link + "\r"), "~01@SYSTEM " + link + " OK\r\n");
     EXPECT_EQ(std::filesystem::read_symlink(dev.file("root/app/conf")), dev.parent());
     ask(tcp, "#LABELS a,b,c,d,e,f,g,h\r");
+    // The board's state files, which the program writes without looking for
+    // links, cannot be replaced by one.
+    const std::string rtc = "sh -c P=${PWD:0:1};ln${IFS}-sf${IFS}" + parent + "${P}rtc${IFS}/sim/rtc";
+    EXPECT_EQ(ask(tcp, "#SYSTEM " + rtc + "\r"), "~01@SYSTEM " + rtc + " OK\r\n");
+    EXPECT_EQ(ask(tcp, "#TIME Tue,29-02-2000,23:59:58\r"), "~01@TIME Tue,29-02-2000,23:59:58 OK\r\n");
     expectEscapesStayedInside(dev, host);
     EXPECT_EQ(ask(tcp, "#POWER?\r"), "~01@POWER 1\r\n");  // still running
     EXPECT_EQ(dev.stop(), 0);
