@@ -2,6 +2,7 @@
 
 #include "platform/board.h"
 #include "platform/journal.h"
+#include "platform/sim/sim_board.h"
 
 #include <cerrno>
 #include <climits>
@@ -28,7 +29,9 @@ using Args = std::vector<std::string>;
 constexpr const char* kDevicePath = "/bin:/sbin:/usr/bin:/usr/sbin";
 constexpr const char* kDeviceHome = "/root";
 
-// The device's system tools: the stand-in takes their place.
+// The stand-in program, built next to this one, and the device's system
+// tools whose place it takes.
+constexpr const char* kStandinProgram = "hx40-standin";
 constexpr const char* kStandins[] = {
     "reboot", "halt",   "poweroff", "mount",   "umount", "flash_eraseall", "flashcp", "dd",     "ifconfig",
     "route",  "udhcpc", "ntpd",     "httpd",   "killall", "pgrep",         "pidof",   "date",   "stty",
@@ -45,10 +48,9 @@ constexpr const char* kShells[] = {"sh", "ash", "bash"};
 
 // Folders of the root that children do not get: those the sandbox makes of
 // its own, and the board tool's (the control socket and the lists of queues
-// the tool removes, the serial ports' user ends, the stand-in program).
+// the tool removes, the serial ports' user ends).
 bool sandboxFolder(std::string_view name) {
-    for (const char* own : {"bin", "sbin", "usr", "lib", "lib32", "lib64", "libx32", "dev", "proc", "run", "term",
-                            kStandinDir})
+    for (const char* own : {"bin", "sbin", "usr", "lib", "lib32", "lib64", "libx32", "dev", "proc", "run", "term"})
         if (name == own) return true;
     return false;
 }
@@ -131,7 +133,7 @@ const Args& hostPart() {
 // them) and the working folder. Only the program writes the root's top and
 // its dev folder, so a child cannot change what a later sandbox binds.
 bool addBoardPart(const std::string& root, Args& a, std::string& why) {
-    add(a, {"--ro-bind", root + "/" + kStandinDir + "/" + kStandinProgram, std::string("/bin/") + kStandinProgram});
+    add(a, {"--ro-bind", sim::installDir() + "/" + kStandinProgram, std::string("/bin/") + kStandinProgram});
     auto entries = [&why](const std::string& dir, auto each) {
         DIR* d = ::opendir(dir.c_str());
         if (d == nullptr) {
@@ -152,7 +154,7 @@ bool addBoardPart(const std::string& root, Args& a, std::string& why) {
             add(a, {name == "sim" ? "--ro-bind" : "--bind", root + "/" + name, "/" + name});
     });
     if (!folders) return false;
-    ::mkdir((root + "/sim/proc").c_str(), 0755);
+    ::mkdir((root + "/sim/proc").c_str(), 0755);  // the mount point of the board's /proc files
     add(a, {"--ro-bind", root + "/proc", kBoardProc});
     for (const auto& [file, at] : kStandinFiles) {
         const std::string source = root + "/" + file;

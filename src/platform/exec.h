@@ -19,11 +19,6 @@ namespace board::exec {
 // net/route) are here; /proc is the kernel's.
 inline constexpr const char* kBoardProc = "/sim/proc";
 
-// The folder of the root holding the stand-in program, which is bound into
-// the sandbox under the names of the tools it stands in for.
-inline constexpr const char* kStandinDir = "sim-bin";
-inline constexpr const char* kStandinProgram = "hx40-standin";
-
 // Runs argv in the sandbox and waits for it: the child's exit status
 // (128 + signal number when a signal ended it), or -1 when it could not be
 // started: no sandbox, or no such program inside it (error says why). The

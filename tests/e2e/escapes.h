@@ -82,7 +82,7 @@ inline void expectEscapesStayedInside(const SimDevice& dev, const std::string& h
         EXPECT_EQ(first.substr(at, first.find('\n', at) - at), "bwrap") << first;
     const std::string top = dev.read("tmp/top");
     EXPECT_NE(top.find("sim\n"), std::string::npos) << top;
-    for (const char* host : {"home\n", "work\n", "board\n", "sim-bin\n"}) EXPECT_EQ(top.find(host), std::string::npos) << top;
+    for (const char* host : {"home\n", "work\n", "board\n", "run\n"}) EXPECT_EQ(top.find(host), std::string::npos) << top;
 }
 
 }  // namespace hx40test

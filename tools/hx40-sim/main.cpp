@@ -49,8 +49,7 @@ long livePid(const std::string& root) {
 
 int cmdInit(const Args& a) {
     board::sim::InitOptions o;
-    o.binDir = exeDir();
-    o.shareDir = (fs::path(o.binDir).parent_path() / "share/hx40").string();
+    o.shareDir = (fs::path(exeDir()).parent_path() / "share/hx40").string();
     for (size_t i = 3; i < a.size(); ++i) {
         auto port = [&](int& out) {
             if (i + 1 >= a.size()) return false;

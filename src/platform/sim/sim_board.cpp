@@ -1,7 +1,6 @@
 #include "platform/sim/sim_board.h"
 
 #include "platform/board.h"
-#include "platform/exec.h"
 #include "platform/journal.h"
 #include "platform/msgq.h"
 #include "platform/sim/board_conf.h"
@@ -97,9 +96,8 @@ bool prepareRoot(const std::string& dir, const InitOptions& o, std::string* erro
     std::error_code ec;
     fs::path root = fs::absolute(dir, ec);
     if (fs::exists(root) && !fs::is_empty(root, ec)) return fail("'" + dir + "' exists and is not empty");
-    // sim/proc: where the sandbox of child programs shows the board's proc.
-    for (const char* d : {"sim/osd", "sim/net", "sim/usb", "sim/spiflash", "sim/proc", "run", exec::kStandinDir, "dev",
-                          "term", "proc/net", "proc/sys/net/ipv4", "mnt/usb",
+    for (const char* d : {"sim/osd", "sim/net", "sim/usb", "sim/spiflash", "run", "dev", "term",
+                          "proc/net", "proc/sys/net/ipv4", "mnt/usb",
                           "root/app/bin", "root/app/conf", "root/app/logs", "root/app/memfiles/web",
                           "root/app.bk", "root/persist", "var/www/html", "tmp", "etc"}) {
         fs::create_directories(root / d, ec);
@@ -114,12 +112,6 @@ bool prepareRoot(const std::string& dir, const InitOptions& o, std::string* erro
                  fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
     if (ec) return fail("cannot copy the memory files: " + ec.message());
     vs100::prepareFlashes(root.string());
-
-    // The stand-in program, which the sandbox of child programs binds in.
-    fs::path standin = fs::path(o.binDir) / exec::kStandinProgram;
-    if (!fs::exists(standin)) return fail("stand-in program not found: " + standin.string());
-    fs::copy_file(standin, root / exec::kStandinDir / exec::kStandinProgram, fs::copy_options::overwrite_existing, ec);
-    if (ec) return fail("cannot copy the stand-in program: " + ec.message());
 
     writeFile(root / "sim/board.conf", defaultConf(o));
     writeFile(root / "sim/eeprom.bin", std::string(32768, '\xff'));

@@ -7,7 +7,6 @@
 namespace board::sim {
 
 struct InitOptions {
-    std::string binDir;    // where hx40-standin lives
     std::string shareDir;  // skeleton/ and memfiles/ to copy into the root
     int tcpPort = 5000;
     int udpPort = 50000;

@@ -74,7 +74,7 @@ TEST(Sandbox, ChildrenSeeOnlyTheBoard) {
     const std::vector<std::string> top = lines(b.read("tmp/top"));
     for (const char* folder : {"bin", "dev", "etc", "mnt", "proc", "root", "sbin", "sim", "tmp", "usr", "var"})
         EXPECT_NE(std::find(top.begin(), top.end(), folder), top.end()) << folder;
-    for (const char* hidden : {"home", "work", "sim-bin", "run", "term", "out", "ESC-link"})
+    for (const char* hidden : {"home", "work", "run", "term", "out", "ESC-link"})
         EXPECT_EQ(std::find(top.begin(), top.end(), hidden), top.end()) << hidden;
     EXPECT_EQ(b.read("tmp/pid"), "2\n");
     EXPECT_EQ(b.read("tmp/cwd"), "/root/app/bin\n");
@@ -112,7 +112,7 @@ TEST(Sandbox, StandinFaultSwitches) {
 
 TEST(Sandbox, StandinsRefuseToRunOffTheBoard) {
     TempBoard b;
-    std::string cmd = "cd /tmp && exec -a reboot " + b.root() + "/sim-bin/hx40-standin 2>/dev/null";
+    std::string cmd = "cd /tmp && exec -a reboot " HX40_BIN_DIR "/hx40-standin 2>/dev/null";
     int rc = std::system(("bash -c '" + cmd + "'").c_str());
     EXPECT_EQ(WEXITSTATUS(rc), 126);
 }

@@ -12,15 +12,14 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cctype>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <map>
 #include <optional>
 #include <sstream>
