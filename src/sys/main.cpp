@@ -10,6 +10,7 @@
 #include "osd/osd.h"
 #include "pending.h"
 #include "platform/board.h"
+#include "platform/exec.h"
 #include "platform/hw.h"
 #include "platform/journal.h"
 #include "platform/sim/ctl.h"
@@ -149,7 +150,9 @@ void registerControl() {
 int main(int argc, char** argv) {
     std::string root = board::rootFromArgsOrEnv(argc, argv);
     std::string error;
-    if (!board::open(root, &error)) {
+    // A second program on the same board would take its control socket,
+    // pid file and serial ports over and delete them when it ends.
+    if (!board::open(root, &error) || !board::lock(&error)) {
         std::fprintf(stderr, "hx40_app: %s\n", error.c_str());
         return 2;
     }
@@ -166,6 +169,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "hx40_app: the simulated board does not start: %s\n", error.c_str());
         sys_exit(1);
     }
+    board::exec::sandboxProblem();  // says once why no child can run, if none can
     pthread_t sigThread{};
     pthread_create(&sigThread, nullptr, signalThread, &stopSignals);
     pthread_detach(sigThread);

@@ -103,3 +103,23 @@ TEST(Startup, TheRunLoopStartsTheDeviceAgainUnlessItWasAskedToStop) {
               "hx40-sim: hx40_app could not be started; stopping\n");
     fs::remove_all(alone);
 }
+
+// A second program on a board where one runs would take over its control
+// socket, pid file and serial ports, and delete them when it ends.
+TEST(Startup, ASecondProgramOnTheSameBoardRefusesToStart) {
+    SimDevice dev;
+    std::string why;
+    ASSERT_TRUE(dev.start({}, &why)) << why;
+    const std::string pid = hx40test::readFile(dev.file("run/app.pid"));
+    const std::string tty = fs::read_symlink(dev.file("dev/ttyS0")).string();
+    const std::string out = dev.file("tmp/second.out");
+    std::string cmd = std::string(HX40_BIN_DIR) + "/hx40_app --board-root " + dev.root() + " > " + out + " 2>&1";
+    EXPECT_EQ(WEXITSTATUS(std::system(cmd.c_str())), 2);
+    EXPECT_EQ(hx40test::readFile(out),
+              "hx40_app: another hx40_app runs on the board at " + dev.root() + " (pid " + pid.substr(0, pid.size() - 1) +
+                  ")\n");
+    EXPECT_EQ(dev.ctl("ping"), "OK ready\n");
+    EXPECT_EQ(hx40test::readFile(dev.file("run/app.pid")), pid);
+    EXPECT_EQ(fs::read_symlink(dev.file("dev/ttyS0")).string(), tty);
+    EXPECT_EQ(dev.stop(), 0);
+}

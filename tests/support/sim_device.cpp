@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -37,8 +38,8 @@ int freePort(int sockType) {
 }
 
 SimDevice::SimDevice() {
-    root_ = fs::canonical(makeTempDir("hx40-e2e-")).string();
-    fs::remove(root_);
+    parent_ = fs::canonical(makeTempDir("hx40-e2e-")).string();
+    root_ = parent_ + "/board";
     tcpPort = freePort(SOCK_STREAM);
     udpPort = freePort(SOCK_DGRAM);
     wsPort = freePort(SOCK_STREAM);
@@ -58,7 +59,7 @@ SimDevice::~SimDevice() {
         if (l.find(mark) != std::string::npos) ADD_FAILURE() << "sanitizer report from hx40_app:\n" << l;
     board::msgq::removeListed(root_);
     std::error_code ec;
-    fs::remove_all(root_, ec);
+    fs::remove_all(parent_, ec);
 }
 
 std::string SimDevice::read(const std::string& rel) const { return readFile(file(rel)); }
@@ -95,6 +96,10 @@ bool SimDevice::launch(std::vector<std::string> words, std::string* why, int tim
         pid_ = -1;
         if (why) *why = "cannot start " + program;
         return false;
+    }
+    if (fileLimit > 0) {
+        const rlimit limit{static_cast<rlim_t>(fileLimit), static_cast<rlim_t>(fileLimit)};
+        ::prlimit(pid_, RLIMIT_NOFILE, &limit, nullptr);
     }
     bool up = waitFor([&] { return !running() || ctl("ping") == "OK ready\n"; }, timeoutMs) && running();
     if (!up && why) *why = "hx40_app did not come up; its log:\n" + log();

@@ -1,6 +1,8 @@
 // The real hx40_app on a temporary board root with free loopback ports, as
-// the end-to-end tests drive it. Teardown always stops the program, removes
-// its queues and the folder, and fails the test on a sanitizer report.
+// the end-to-end tests drive it. The root is the only entry of a fresh
+// folder, so that a test sees whatever lands next to it. Teardown always
+// stops the program, removes its queues and the folders, and fails the test
+// on a sanitizer report.
 #pragma once
 
 #include <functional>
@@ -43,14 +45,17 @@ public:
     std::string log() const { return read("run/app.log"); }
     std::string journal() const { return read("sim/journal.log"); }
     const std::string& root() const { return root_; }
+    const std::string& parent() const { return parent_; }
 
     int tcpPort = 0;
     int udpPort = 0;
     int wsPort = 0;
     int tunnelPort = 0;
+    int fileLimit = 0;  // > 0: the program's limit of open descriptors
 
 private:
     bool launch(std::vector<std::string> words, std::string* why, int timeoutMs);
+    std::string parent_;
     std::string root_;
     pid_t pid_ = -1;
     int status_ = -1;

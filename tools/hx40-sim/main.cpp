@@ -1,6 +1,7 @@
 // hx40-sim: prepares a simulated board, runs the program on it, and lets a
 // person or a test drive it (keys, inputs, USB key, faults) and look at it.
 #include "platform/board.h"
+#include "platform/exec.h"
 #include "platform/msgq.h"
 #include "platform/sim/ctl.h"
 #include "platform/sim/panel_sim.h"
@@ -49,8 +50,7 @@ long livePid(const std::string& root) {
 
 int cmdInit(const Args& a) {
     board::sim::InitOptions o;
-    o.binDir = exeDir();
-    o.shareDir = (fs::path(o.binDir).parent_path() / "share/hx40").string();
+    o.shareDir = (fs::path(exeDir()).parent_path() / "share/hx40").string();
     for (size_t i = 3; i < a.size(); ++i) {
         // The tunnel takes ports up to 64000 only, as its settings do.
         auto port = [&](int& out, long highest = 65535) {
@@ -144,6 +144,7 @@ int cmdRun(const Args& a) {
         return 1;
     }
     board::msgq::removeListed(root);
+    board::exec::sandboxProblem();  // says at start why no child program can run, if none can
     std::string app = exeDir() + "/hx40_app";
     // The program's interrupt signal only stops its websocket server once
     // that runs; a person's Ctrl-C here means "stop the device".

@@ -1,5 +1,7 @@
 #include "platform/sim/eth0.h"
 
+#include "platform/exec.h"
+
 #include <arpa/inet.h>
 #include <cstdio>
 #include <fstream>
@@ -21,7 +23,7 @@ void writeRoutes(const std::string& root, const Interface& e) {
         std::snprintf(line, sizeof line, "eth0\t%08X\t00000000\t0001\t0\t0\t0\t%08X\t0\t0\t0\n", ip & mask, mask);
         table += line;
     }
-    std::ofstream(root + "/proc/net/route", std::ios::trunc) << table;
+    std::ofstream(exec::boardProcFile(root, "net/route"), std::ios::trunc) << table;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The simulated board's eth0 as the kernel would hold it: <root>/sim/net/eth0
 // (see platform/net.h) and the route table <root>/proc/net/route made from
-// it. The stand-in ifconfig, route and udhcpc change it; "hx40-sim init"
-// gives a new board the address of its stored network record.
+// it (root "" inside the sandbox). The stand-in ifconfig, route and udhcpc
+// change it; "hx40-sim init" gives a new board the address of its stored
+// network record.
 //
 // Besides ip, mask, mac and link the file holds two keys that only the board
 // uses: up (0 after "ifconfig eth0 down", missing = 1) and gw (the default

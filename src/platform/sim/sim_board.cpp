@@ -27,17 +27,6 @@ namespace fs = std::filesystem;
 
 namespace board::sim {
 
-const std::vector<std::string> kStandins = {
-    "reboot", "halt",  "poweroff", "mount",  "umount", "flash_eraseall", "flashcp", "dd",   "ifconfig",
-    "route",  "udhcpc", "ntpd",    "httpd",  "killall", "pgrep",         "pidof",   "date", "stty",
-    "hwclock", "sh",    "ash",     "bash",   "tr"};
-
-const std::vector<std::string> kRealTools = {
-    "cat",  "cp",   "mv",  "rm",     "mkdir",    "rmdir", "ln",    "touch", "chmod",   "find", "grep",
-    "head", "tail", "sed", "awk",    "sort",     "xargs", "md5sum", "printenv", "sleep", "ls",
-    "wc",   "cut",  "basename", "dirname", "sync", "true", "false", "expr",  "stat",    "uniq", "tee",
-    "cmp",  "od"};
-
 namespace {
 
 std::atomic<bool> gReady{false};
@@ -47,14 +36,6 @@ std::atomic<bool> gStarted{false};
 void writeFile(const fs::path& p, const std::string& text) {
     fs::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary) << text;
-}
-
-std::string findHostTool(const std::string& name) {
-    for (const char* dir : {"/usr/bin/", "/bin/", "/usr/sbin/", "/sbin/"}) {
-        std::string p = std::string(dir) + name;
-        if (::access(p.c_str(), X_OK) == 0) return p;
-    }
-    return "";
 }
 
 // The flash partitions: files of <root>/dev that only the flash tools'
@@ -138,8 +119,8 @@ bool prepareRoot(const std::string& dir, const InitOptions& o, std::string* erro
     std::error_code ec;
     fs::path root = fs::absolute(dir, ec);
     if (fs::exists(root) && !fs::is_empty(root, ec)) return fail("'" + dir + "' exists and is not empty");
-    for (const char* d : {"sim/osd", "sim/net", "sim/usb", "sim/spiflash", "run", "sim-bin", "bin", "sbin",
-                          "usr/bin", "usr/sbin", "dev", "term", "proc/net", "proc/sys/net/ipv4", "mnt/usb",
+    for (const char* d : {"sim/osd", "sim/net", "sim/usb", "sim/spiflash", "run", "dev", "term",
+                          "proc/net", "proc/sys/net/ipv4", "mnt/usb",
                           "root/app/bin", "root/app/conf", "root/app/logs", "root/app/memfiles/web",
                           "root/app.bk", "root/persist", "var/www/html", "tmp", "etc"}) {
         fs::create_directories(root / d, ec);
@@ -154,29 +135,6 @@ bool prepareRoot(const std::string& dir, const InitOptions& o, std::string* erro
                  fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
     if (ec) return fail("cannot copy the memory files: " + ec.message());
     vs100::prepareFlashes(root.string());
-
-    // Stand-ins: one binary under many names; real tools by link.
-    fs::path standin = fs::path(o.binDir) / "hx40-standin";
-    if (!fs::exists(standin)) return fail("stand-in program not found: " + standin.string());
-    fs::copy_file(standin, root / "sim-bin/hx40-standin", fs::copy_options::overwrite_existing, ec);
-    if (ec) return fail("cannot copy the stand-in program: " + ec.message());
-    std::vector<std::string> names = kStandins;
-    for (const auto& name : kStandins) fs::create_symlink("hx40-standin", root / "sim-bin" / name, ec);
-    for (const auto& name : kRealTools) {
-        std::string host = findHostTool(name);
-        if (host.empty()) continue;
-        fs::create_symlink(host, root / "sim-bin" / name, ec);
-        names.push_back(name);
-    }
-    // The device's program folders point at the stand-ins, so that a script
-    // naming /sbin/route reaches the stand-in once its paths are mapped.
-    for (auto [folder, up] : {std::pair{"bin", "../"}, std::pair{"sbin", "../"}, std::pair{"usr/bin", "../../"},
-                              std::pair{"usr/sbin", "../../"}})
-        for (const auto& name : names)
-            fs::create_symlink(std::string(up) + "sim-bin/" + name, root / folder / name, ec);
-
-    for (const char* d : {"null", "zero", "urandom"})
-        fs::create_symlink(std::string("/dev/") + d, root / "dev" / d, ec);
 
     writeFile(root / "sim/board.conf", defaultConf(o));
     writeFile(root / "sim/eeprom.bin", std::string(32768, '\xff'));

@@ -3,17 +3,10 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace board::sim {
 
-// Stand-in programs (one multi-call binary linked under these names).
-extern const std::vector<std::string> kStandins;
-// Plain file and text tools whose real programs may run on mapped paths.
-extern const std::vector<std::string> kRealTools;
-
 struct InitOptions {
-    std::string binDir;    // where hx40-standin lives
     std::string shareDir;  // skeleton/ and memfiles/ to copy into the root
     int tcpPort = 5000;
     int udpPort = 50000;
