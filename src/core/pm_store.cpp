@@ -269,7 +269,7 @@ void set_default_dev_name() {
 void factoryResetInitEeprom(int withNetwork) {
     PRINT(PRINT_GENERAL, "factoryResetInitEeprom(%d)\n", withNetwork);
     board::journal("factoryResetInitEeprom", "withNetwork=%d", withNetwork);
-    const FactoryImage& img = factoryImage();
+    const FactoryImage img = boardFactoryImage();
     {
         std::lock_guard store(gStoreMutex);
         {
