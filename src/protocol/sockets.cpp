@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <mutex>
 #include <sys/epoll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -88,8 +89,22 @@ bool WakePipe::write(const char* data, int size) {
 
 int WakePipe::drain(char* buffer, int size) { return static_cast<int>(::read(fd_, buffer, static_cast<size_t>(size))); }
 
-int PipeSocket::read(char* buffer, int size) {
-    drain(buffer, size);
+bool PipeSocket::bind() {
+    closeHandle();
+    fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK | EFD_SEMAPHORE);
+    return fd_ >= 0;
+}
+
+bool PipeSocket::write(const char*, int size) {
+    const uint64_t counts = static_cast<uint64_t>(size);
+    (void)!::write(fd_, &counts, sizeof counts);
+    return true;
+}
+
+int PipeSocket::read(char*, int size) {
+    uint64_t one;
+    for (int i = 0; i < size && ::read(fd_, &one, sizeof one) == sizeof one; ++i) {
+    }
     return -1;
 }
 

@@ -89,11 +89,17 @@ protected:
     int writeFd_ = -1;
 };
 
-// The listener registry's pipe: one byte per queued message.
-class PipeSocket : public WakePipe {
+// The listener registry's wake-up: one count per queued message, taken one
+// at a time. A counter of the kernel's (one descriptor, not a pipe's two);
+// it stays readable while counts remain.
+class PipeSocket : public SocketOf<Network::ISocket> {
 public:
-    PipeSocket() : WakePipe("PipeSocket") {}
-    // Reads up to size bytes; always -1 (callers only drain the pipe).
+    PipeSocket() : SocketOf("PipeSocket") {}
+    // Creates the counter (non-blocking); true on success.
+    bool bind();
+    // Adds one count per byte of data; always true.
+    bool write(const char* data, int size);
+    // Takes up to size counts; always -1 (callers only drain it).
     int read(char* buffer, int size);
 };
 

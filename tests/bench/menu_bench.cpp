@@ -46,7 +46,7 @@ uint64_t frameOf(const std::string& scene) { return std::strtoull(scene.c_str() 
 void menuBench(const Options& o) {
     hx40test::SimDevice device;
     if (!startDevice(device, "menu")) return;
-    const pid_t pid = static_cast<pid_t>(std::atoi(device.read("run/app.pid").c_str()));
+    const pid_t pid = device.appPid();
     const std::string scene = device.file("sim/osd/scene.txt");
     int watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
     ::inotify_add_watch(watch, device.file("sim/osd").c_str(), IN_MOVED_TO);
