@@ -1,3 +1,4 @@
+#include "commands/web_param.h"
 #include "core/eeprom_map.h"
 #include "core/factory.h"
 #include "core/pm.h"
@@ -19,6 +20,11 @@ namespace {
 // The simulated EEPROM, as its file holds it.
 class PmStore : public ::testing::Test {
 public:
+    // A factory reset restarts the web daemon on a thread of its own: it
+    // must be done before the board and the process go.
+    void TearDown() override {
+        for (int i = 0; i < 500 && CMyDoSystem::Live() != 0; ++i) Sleep(10);
+    }
     void SetUp() override {
         PM = PMRec{};
         std::memset(PM_I, 0, sizeof PM_I);
