@@ -193,6 +193,9 @@ TEST_F(Handlers, TimeZoneIsHoursEastWithExactMinutes) {
         {"#TIME-LOC -13.5,0", "~01@TIME-LOC -13.5,0 ERR 003\r\n", nullptr, 0, 0},
         {"#TIME-LOC 4.60,0", "~01@TIME-LOC 4.60,0 ERR 003\r\n", nullptr, 0, 0},
         {"#TIME-LOC 4,2", "~01@TIME-LOC 4,2 ERR 003\r\n", nullptr, 0, 0},
+        {"#TIME-LOC 123,0", "~01@TIME-LOC 123,0 ERR 003\r\n", nullptr, 0, 0},
+        {"#TIME-LOC 9999999999,0", "~01@TIME-LOC 9999999999,0 ERR 003\r\n", nullptr, 0, 0},
+        {"#TIME-LOC -99999999999999999999.5,1", "~01@TIME-LOC -99999999999999999999.5,1 ERR 003\r\n", nullptr, 0, 0},
         {"#TIME-LOC 4", "~01@TIME-LOC 4 ERR 001\r\n", nullptr, 0, 0},
         {"#TIME-LOC four,0", "~01@TIME-LOC four,0 ERR 001\r\n", nullptr, 0, 0},
     };
