@@ -196,8 +196,8 @@ void Parser::runCommand(Session* session, const std::string& chained, std::strin
         }
         // The default command gets the word as typed and the raw text, unchecked.
         target = m_defcommands.begin()->second;
-        values.push_back(ParameterValue::BuildParameter(typed, PARAM_STRING));
-        if (blank != std::string::npos) values.push_back(ParameterValue::BuildParameter(raw, PARAM_STRING));
+        values.push_back(ParameterValue::Text(typed));
+        if (blank != std::string::npos) values.push_back(ParameterValue::Text(raw));
     }
 
     // Each command routes by its own copy: an action that changes the
