@@ -213,8 +213,14 @@ void* users_message_thread(void*) {
     for (;;) {
         for (int port : {USR1, USR2}) {
             _EXMSG m;
-            while (get_message_q(portOf(port).queue, &m) >= 0)
+            while (get_message_q(portOf(port).queue, &m) >= 0) {
                 if (m.key == USR_MSG_SEND) sendOne(port, m.param != 0);
+                if (m.key != USR_MSG_QUIT) continue;
+                if (gTty >= 0) ::close(gTty);
+                gTty = -1;
+                gTtyPort = 0;
+                return nullptr;
+            }
         }
         Sleep(10);
     }

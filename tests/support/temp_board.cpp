@@ -3,6 +3,7 @@
 #include "platform/board.h"
 #include "platform/msgq.h"
 #include "platform/sim/sim_board.h"
+#include "sys/msgq.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -43,8 +44,10 @@ TempBoard::TempBoard(bool open, bool startServices) {
 }
 
 TempBoard::~TempBoard() {
+    // The program's queue ids go with the queues: the next test's board
+    // creates its own.
+    remove_message_queues();
     if (started_) board::shutdown();
-    else board::msgq::removeAll();
     if (board::root() == root_) {
         board::close();
         std::error_code ec;

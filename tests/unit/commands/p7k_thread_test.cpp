@@ -5,6 +5,7 @@
 
 #include "commands/notifications.h"
 #include "commands/p7k_thread.h"
+#include "protocol/listeners.h"
 #include "protocol/ws_server.h"
 #include "support/sim_device.h"
 #include "support/temp_board.h"
@@ -29,7 +30,14 @@ protected:
         board::sim::mutableConf().set("tcp_port", std::to_string(tcpPort_));
         board::sim::mutableConf().set("udp_port", std::to_string(udpPort_));
     }
-    ~P7kStartTest() override { wsi_cnt = 0; }
+    ~P7kStartTest() override {
+        // The protocol thread ends and the registry empties for the next test.
+        NorvaCommands::P7KClass::Instance().Stop();
+        Communication::Listeners::Instance().Stop();
+        NorvaCommands::P7KClass::Instance().Join();
+        Communication::Listeners::Instance().Reset();
+        wsi_cnt = 0;
+    }
 
     // A line of web client id, as the web server hands it over.
     static void webLine(uint32_t id, const std::string& text) {
