@@ -73,6 +73,7 @@ int funcTableLoadEnables(const char* path) {
             continue;
         }
         funcDataTbl[row].enable = static_cast<uint8_t>(flag);
+        funcDataTbl[row].confOff = flag == 0 ? 1 : 0;
         ++changed;
     }
     return changed;

@@ -46,7 +46,8 @@ struct FuncRow {
     FuncNum max, min, step, fast;  // floats for types 0 and 1
     uint8_t enable;  // 1 = enabled; ../conf/OSD.conf may change it at start
     uint8_t change;  // bit 1: plus or minus touched the row since the last save
-    uint8_t spare[2];
+    uint8_t confOff; // 1 when ../conf/OSD.conf disabled the row: the protocol refuses it as well
+    uint8_t spare;
 };
 
 struct FuncRowGroup {
@@ -70,8 +71,9 @@ std::span<const FuncRowGroup> programRowGroups();
 // Start-up: the program's table with the enable bytes of ../conf/OSD.conf.
 void funcTableInit();
 
-// Sets enable bytes from an enable list: "node 0|1" per line, '#' starts a
-// comment. A missing file changes nothing. Returns the rows changed.
+// Sets enable bytes (and confOff) from an enable list: "node 0|1" per line,
+// '#' starts a comment; a later line of a node wins. A missing file changes
+// nothing. Returns the rows changed.
 int funcTableLoadEnables(const char* path = "../conf/OSD.conf");
 
 int funcTableSize();

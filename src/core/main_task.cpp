@@ -29,7 +29,6 @@
 namespace {
 
 constexpr uint32_t kPassMs = 20;
-constexpr uint32_t kOsdTimeOutUnitMs = 30000;
 bool gValensChecked = false;
 
 void runWithChannel(void (*action)(int), int ch, int node) {
@@ -39,11 +38,9 @@ void runWithChannel(void (*action)(int), int ch, int node) {
 
 // Opens the menu on a node (a shortcut) for timeOut ms.
 void openShortcut(int node, uint32_t timeOut) {
-    vp.gFlags.fetch_or(VP_GFLAG_MENU_OPEN);
-    gOsdTimeOut = timeOut;
+    openOsdMenu(timeOut);
     board::journal("main_task.shortcut", "node=%d timeout=%u", node, timeOut);
     stLoopNode(node);
-    restartOsdTimer();
 }
 
 void setMute(int ch, int value) {
@@ -66,10 +63,8 @@ void menuKey(const _EXMSG& m) {
     }
     switch (key) {
         case KEY_MENU:
-            vp.gFlags.fetch_or(VP_GFLAG_MENU_OPEN);
-            gOsdTimeOut = kOsdTimeOutUnitMs * PM.OSDTM;
+            openOsdMenu(menuTimeOutMs());
             stLoop(KEY_MENU);
-            restartOsdTimer();
             break;
         case KEY_ENTER: takeTransition(m.source); break;
         case KEY_LEFT:

@@ -25,6 +25,14 @@ void exitOsdMenu() {
 
 void restartOsdTimer() { osdTimerSet(gOsdTimeOut, 0, exitOsdMenu); }
 
+void openOsdMenu(uint32_t timeOutMs) {
+    vp.gFlags.fetch_or(VP_GFLAG_MENU_OPEN);
+    gOsdTimeOut = timeOutMs;
+    restartOsdTimer();
+}
+
+uint32_t menuTimeOutMs() { return kOsdTimeOutUnitMs * PM.OSDTM; }
+
 void resetOsdTimer(int value) {
     gOsdTimeOut = kOsdTimeOutUnitMs * static_cast<uint32_t>(value < 0 ? 0 : value);
     board::journal("resetOsdTimer", "value=%d ms=%u", value, gOsdTimeOut.load());

@@ -12,3 +12,7 @@ void exitOsdMenu();
 void resetOsdTimer(int value);
 // Restarts timer 2 with the current gOsdTimeOut.
 void restartOsdTimer();
+// Opens the menu: the menu-open bit, gOsdTimeOut = timeOutMs and timer 2.
+void openOsdMenu(uint32_t timeOutMs);
+// The menu's own time-out, 30000 x PM.OSDTM ms (shortcuts have shorter ones).
+uint32_t menuTimeOutMs();

@@ -7,6 +7,7 @@
 #include "core/switching.h"
 #include "menu/complex_osd.h"
 #include "menu/menu_engine.h"
+#include "menu/pages_network.h"
 #include "platform/journal.h"
 #include "sys/frontpanel.h"
 #include "sys/locks.h"
@@ -38,6 +39,21 @@ const KeyGet kKeyGets[] = {
     {934, [] { return int32_t{PM.FREEZE[0]}; }},
     {953, [] { return int32_t{1 - gPowerSave.load()}; }},
 };
+
+// Rows whose value is a copy of a record kept elsewhere: the copy is loaded
+// before the protocol reads or steps it.
+struct RowSource {
+    int node;
+    void (*load)();
+};
+const RowSource kRowSources[] = {
+    {5511, loadNetworkDHCPMode},
+};
+
+void loadRowSource(int node) {
+    for (const RowSource& s : kRowSources)
+        if (s.node == node) s.load();
+}
 
 // The thread works on the channel of a channel-page node for the time of a
 // command; every path restores it.
@@ -98,6 +114,11 @@ bool splitFields(const char* params, std::string_view* fields, int max, int& n) 
     }
     return true;
 }
+
+// The sync-off requests do not wake the output they put to sleep: their
+// action wakes it when the request is cleared.
+constexpr int kSyncOffNodes[] = {3832, 4832};
+bool wakesOutput(int node) { return std::ranges::find(kSyncOffNodes, node) == std::end(kSyncOffNodes); }
 
 bool isValueType(uint32_t type) { return type <= FT_FLOAT_CH || (type >= 3 && type <= FT_PAGE); }
 
@@ -186,8 +207,6 @@ int setRow(int node, int row, std::string_view valueText) {
         if (refusedByPm(node, row, isFloat ? static_cast<int32_t>(fv) : static_cast<int32_t>(iv))) return YERR_REFUSED;
     }
     if (refusedOsdPosition(node, static_cast<int32_t>(iv))) return YERR_REFUSED;
-    // The channel's tuned key wakes an output that sleeps in sync-off.
-    postKey(E_EXMSG_TYPE_KEYPAD, Channel == 1 ? KEY_CH2_TUNED : KEY_CH1_TUNED);
     if (p != nullptr) {
         MutexLock lock(PM_mutex);
         if (isFloat) {
@@ -196,6 +215,9 @@ int setRow(int node, int row, std::string_view valueText) {
             funcSetIntAt(row, Channel, static_cast<int32_t>(iv));
         }
     }
+    // The channel's tuned key wakes an output that sleeps in sync-off, once
+    // the value is in place.
+    if (wakesOutput(node)) postKey(E_EXMSG_TYPE_KEYPAD, Channel == 1 ? KEY_CH2_TUNED : KEY_CH1_TUNED);
     if (!menuIsOpen()) {
         runFuncInd(row);
     } else {
@@ -205,12 +227,13 @@ int setRow(int node, int row, std::string_view valueText) {
     return p != nullptr ? YST_SET : YST_NOTHING;
 }
 
-// The node's row; 0 when it can be used, else the error number. The enable
-// byte only makes a row selectable in the menu: the protocol reaches every
-// row, as some rows exist for it alone.
+// The node's row; 0 when it can be used, else the error number. The table's
+// own enable byte only makes a row selectable in the menu (some rows exist
+// for the protocol alone); a row that OSD.conf disabled is refused here too.
 int rowOf(int node, int& row) {
     row = funcNum2TblInx(node);
-    return row == 0 ? YERR_NO_FUNCTION : 0;
+    if (row == 0) return YERR_NO_FUNCTION;
+    return funcDataTbl[row].confOff ? YERR_DISABLED : 0;
 }
 
 // Sets one node to a value text on the path of the "Y" set.
@@ -233,6 +256,7 @@ int parseVidCmdFields(const char* params, float* f, int32_t* i, const char** tex
     if (int err = rowOf(node, row)) return err;
 
     ChannelScope scope(node);
+    loadRowSource(node);
     if (isGet) {
         if (n != 2) return YERR_SYNTAX;
         return getRow(node, row, f, i, text);

@@ -18,6 +18,7 @@ inline constexpr int YST_NOTHING = 11;  // handled, nothing to report (a row wit
 inline constexpr int YERR_SYNTAX = 1;       // fields missing or surplus, not numbers, operation not 0 or 1
 inline constexpr int YERR_NO_FUNCTION = 2;  // no row has the function number
 inline constexpr int YERR_REFUSED = 3;      // the restriction check refused the set
+inline constexpr int YERR_DISABLED = 10;    // ../conf/OSD.conf disabled the node
 inline constexpr int YERR_NO_VALUE = 12;    // the row holds no value to read or set
 
 // Parses " <0 set|1 get>,<function>[,<value|+|->]" and performs it. Sets

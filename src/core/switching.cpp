@@ -359,6 +359,9 @@ void exeSyncOff(int channel, int tmds, int power5v) {
         if (c != 2 && c != ch) continue;
         blankBetweenStates(ch, tmds ? 0 : 1, __func__, __LINE__, 0);
         gIsSyncOff[ch] = tmds ? 0 : 1;
+        // A woken output's immediate sync-off has ended (in two-window mode
+        // the other channel's too, or the service would put both back).
+        if (tmds) PI_SYNC_OFF[ch] = 0;
     }
 }
 
@@ -366,8 +369,11 @@ void sync_off_deactivate(int channel, int flag) {
     board::journal("sync_off_deactivate", "channel=%d flag=%d", channel, flag);
     // The running states end; the stored automatic setting stays, its idle
     // time counts anew.
-    for (int ch = 0; ch < 2; ++ch)
-        if (channel == 2 || channel == ch) syncOffWake(ch);
+    for (int ch = 0; ch < 2; ++ch) {
+        if (channel != 2 && channel != ch) continue;
+        PI_SYNC_OFF[ch] = 0;
+        syncOffWake(ch);
+    }
 }
 
 void sendCancelSyncSignal(int channel) {
@@ -378,8 +384,9 @@ void sendCancelSyncSignal(int channel) {
 
 void syncOffWake(int channel) {
     if (!validChannel(channel)) return;
-    PI_SYNC_OFF[channel] = 0;
     gNoSignalSince[channel] = getCurrMsCount();
+    // Only a sleeping output wakes: a request the service has not served
+    // yet stays.
     if (gIsSyncOff[channel]) exeSyncOff(channel, 1, 1);
 }
 

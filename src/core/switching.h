@@ -60,7 +60,8 @@ void handleBlank(int key, int release);
 bool takeTransition(int source);
 
 // Sync-off of an output: TMDS and 5 V (both channels in two-window mode),
-// and the outputs blanked or restored.
+// and the outputs blanked or restored; a restored output's immediate
+// sync-off has ended (PI_SYNC_OFF cleared).
 void exeSyncOff(int channel, int tmds, int power5v);
 // Automatic and immediate sync-off off (channel 2 = both): a sleeping
 // output wakes, a pending request is dropped, the idle time restarts.
@@ -70,6 +71,8 @@ void sendCancelSyncSignal(int channel);
 // The main task's sync-off service: immediate requests, the idle time of
 // automatic sync-off, and the wake-up keys 43 and 44.
 void syncOffService();
+// The wake-up keys and a newly tuned channel: the idle time restarts and a
+// sleeping output wakes; a request the service has not served yet stays.
 void syncOffWake(int channel);
 
 // 0 when position + 640 (horizontal) or + 480 fits the OSD channel's

@@ -34,4 +34,7 @@ void setWebTbarEnable(int v) {
     tbarEnableTimerKill();
 }
 
-void new_wsi_announce_web_lock_messages() { webLockAnnounce(5); }
+void new_wsi_announce_web_lock_messages(uint32_t websocketId) {
+    board::journal("new_wsi_announce_web_lock_messages", "id=%u", websocketId);
+    workaround_namespace::send_to_websockets(webLockText(5), static_cast<int>(websocketId));
+}

@@ -177,7 +177,8 @@ void osd_func3872(int row) {
     }
     scanModeLine(ch);
     channelTitle(row);
-    osd_put_list(row, getVal(row), list, 1);
+    // The list's cursor is the page's own (getVal reads no page row).
+    osd_put_list(row, funcIntAt(row, ch), list, 1);
     channelScreenEnd();
 }
 

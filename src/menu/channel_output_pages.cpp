@@ -109,7 +109,11 @@ void patternOn(int ch) {
 }
 
 void patternOff(int ch, int row) {
-    if (PM.BLANK[ch] == 1) blackout(1, ch, BLACKOUT_ON, "func384", __LINE__);
+    if (PM.BLANK[ch] == 1) {
+        // The blank now blacks the picture out; the mute that held it goes.
+        blackout(1, ch, BLACKOUT_ON, "func384", __LINE__);
+        backEnd_MuteCtl(ch, 1, "func384", __LINE__);
+    }
     write_C812(kPatBars, 0, ch, 0);
     write_C812(kPatLevel, 0, ch, 0);
     if (output4k(ch) || vp.fixedOutFrmt[ch] == kOutputFormat4K) {

@@ -151,6 +151,11 @@ void enter(int entry, int32_t cursor) {
     if (child == kNodeResetCh1 || child == kNodeResetCh2) reset_defaults_printing_flag = 1;
 }
 
+// Key 39's node: carried with the key, or the one the poster left.
+int32_t protocolNode(uint32_t param) {
+    return (param & kParamHasNode) ? static_cast<int32_t>(param & ~kParamHasNode) : gProtFuncNum.load();
+}
+
 // A channel page's action works on the channel of its own node (3... CH1,
 // 4... CH2), whatever page the thread drew last, as on the protocol path.
 int actionChannel(int row) {
@@ -172,6 +177,17 @@ void delayedAction(uint32_t row) {
     immidiateSave = 1;
 }
 
+// Key 39 for a row that no page shows (a value the protocol alone sets):
+// its action runs and the user's page stays. False for any other key.
+bool runWithoutPage(int key, uint32_t param) {
+    if (key != KEY_RUN_PROTOCOL_NODE) return false;
+    const int row = funcNum2TblInx(protocolNode(param));
+    if (row == 0 || funcDataTbl[row].screen != nullptr) return false;
+    ChannelAs scope(actionChannel(row));
+    runFuncInd(row);
+    return true;
+}
+
 // Step 5: what the key does to the node. Keys 38 and 39, and MENU at the
 // root or towards it, go straight on to the step row.
 void dispatch(int key, int entry, uint32_t param) {
@@ -180,7 +196,7 @@ void dispatch(int key, int entry, uint32_t param) {
     const int32_t node = st_num;
     switch (key) {
     case KEY_RUN_PROTOCOL_NODE:
-        st_num = (param & kParamHasNode) ? static_cast<int32_t>(param & ~kParamHasNode) : gProtFuncNum.load();
+        st_num = protocolNode(param);
         traceTo(st_num);
         return;
     case KEY_CLOSE_MENU:
@@ -508,6 +524,8 @@ void stLoop_proc(const _stloop_proc_param& param) {
     if (wait_till_release_key != 0 && isNavigationKey(key)) return;
     immidiateSave = 0;
     if (!remapKey(key)) return;
+    // Then the step only redraws the page.
+    if (runWithoutPage(key, param.param)) key = KEY_MENU_REFRESH;
     button_num = key;
     const int entry = funcNum2TblInx(st_num);
     dispatch(key, entry, param.param);

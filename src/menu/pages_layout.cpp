@@ -413,6 +413,9 @@ void osd_func2411(int row) {
         closeMenuFromPage();
         return;
     }
+    // The protocol's set with the menu open: the action applies the stored
+    // format and closes the menu; browsing would start over and lose it.
+    if (button_num == KEY_RUN_PROTOCOL_NODE) return;
     const int revert = vp.outFrmt[c];
     const int revert2 = vp.outFrmt[1];
     const bool differed = both && revert != revert2;

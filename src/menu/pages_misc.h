@@ -74,7 +74,7 @@ std::array<FuncRow, N> misc_rows(const std::array<MiscNode, N>& nodes) {
 // them.
 constexpr FuncRow miscRow(uint32_t node, uint32_t type, void* value, int32_t min, int32_t max, int32_t step,
                           int32_t fast, uint32_t mode, void (*action)(int), void (*screen)(int), uint8_t enable = 1) {
-    return FuncRow{node, action, mode, screen, type, value, fnI(max), fnI(min), fnI(step), fnI(fast), enable, 0, {0, 0}};
+    return FuncRow{node, action, mode, screen, type, value, fnI(max), fnI(min), fnI(step), fnI(fast), enable, 0, 0, 0};
 }
 
 // f() with PM_mutex held: the pages read and write PM values through it.

@@ -393,10 +393,14 @@ void osd_func553xx(int row) {
     osd_page_show();
 }
 
-void osd_func5511(int row) {
-    // The item shows the stored mode, and a change starts from it.
+void loadNetworkDHCPMode() {
     DefaultEepromEthParam rec;
     if (rec.eepromRead() == 0) underPm([&] { networkDHCPMode = rec.getDHCPMode(); });
+}
+
+void osd_func5511(int row) {
+    // The item shows the stored mode, and a change starts from it.
+    loadNetworkDHCPMode();
     misc_screen(row, viewOf(row));
 }
 

@@ -17,9 +17,12 @@
 
 extern int32_t PB_55, PB_551, PB_5521, PB_5522, PB_553, PB_5539, PB_5551, PB_5552;
 extern int32_t PB_5531, PB_5532, PB_5533, PB_5534, PB_5535, PB_5536, PB_5537, PB_5538;
-// The DHCP item's value: the stored network record's mode, taken from the
-// record whenever the item is drawn.
+// The DHCP item's value: the stored network record's mode (0..2), taken
+// from the record whenever the item is drawn or the protocol reads it.
 extern uint8_t networkDHCPMode;
+// Loads networkDHCPMode from the stored record; unchanged when the record
+// cannot be read.
+void loadNetworkDHCPMode();
 
 // Sets a slot of the crosspoint to its pair in PM: which 2 is connection
 // (node / 10) mod 10 (slot n - 1), which 0 and 1 the user port USR1 or USR2

@@ -1,6 +1,7 @@
 #include "menu/pages_upgrade.h"
 
 #include "commands/p7k_engine.h"
+#include "core/osd_timer.h"
 #include "core/pm.h"
 #include "menu/menu_lists.h"
 #include "menu/menu_state.h"
@@ -54,10 +55,22 @@ void entryScreen(int row, int entry) {
     osd_page_show();
 }
 
+// The menu's window, where it was placed.
+void menuWindowOn() {
+    struct {
+        int x, y, transparency;
+    } w{};
+    underPm([&] { w = {PM.OSDPOSH, PM.OSDPOSV, PM.OSDTRAN}; });
+    osd_on(OSD_CHANNEL, w.x, kWindowW, w.y, kWindowH, w.transparency, 255, 255, 255, kWindowKey);
+}
+
 // The frame around a dialogue: the older engine blocked, the keys and the
 // console the dialogue's, the watchdog off; page 5 again at the end.
 template <class Machine, class Make>
 void runDialogue(const char* subtitle, const char* title, Make make) {
+    // Started by a control system with the menu closed: the user at the
+    // panel answers it, so it shows in the menu's window.
+    if (!menuIsOpen()) menuWindowOn();
     gBlock_p7k = 1;
     auto console = std::make_unique<Osd>();
     WDT_Disable();
@@ -107,14 +120,13 @@ void func542(int) {
 }
 
 void restorefn500() {
-    struct {
-        int x, y, transparency;
-    } w{};
-    underPm([&] { w = {PM.OSDPOSH, PM.OSDPOSV, PM.OSDTRAN}; });
-    osd_on(OSD_CHANNEL, w.x, kWindowW, w.y, kWindowH, w.transparency, 255, 255, 255, kWindowKey);
+    menuWindowOn();
     osd_write_inh_ct(0, 1);
     osd_swap();
     reprepareOsd();
+    // Started with the menu closed (a control system's set), the dialogue
+    // still ends on a page of the menu: it takes the keys and times out.
+    if (!menuIsOpen()) openOsdMenu(menuTimeOutMs());
     st_num = kPage5;
     const int row = funcNum2TblInx(kPage5);
     if (funcDataTbl[row].screen != nullptr) funcDataTbl[row].screen(row);

@@ -12,6 +12,7 @@
 #include "sys/sys_exit.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -79,9 +80,25 @@ void startOperation(uint8_t op) {
     busyWait();
 }
 
+// Cuts a w x h rectangle at (x, y) to what lies in the drawing plane: the
+// engine writes whole lines at the plane's stride, so anything past the
+// plane's edge would land in the next line, the other plane or the font.
+// False when nothing is left.
+bool clipToPlane(int x, int y, int& w, int& h) {
+    const int planeW = static_cast<int>(PARAM_OSDMWI * 128), planeH = static_cast<int>(scaler_mem::OSD_PLANE_LINES);
+    if (x < 0 || y < 0 || x >= planeW || y >= planeH) return false;
+    w = std::min(w, planeW - x);
+    h = std::min(h, planeH - y);
+    return w > 0 && h > 0;
+}
+
 void fillLocked(int x, int w, int y, int h, int colour) {
     if (w <= 0 || h <= 0) {
         PRINT(PRINT_GENERAL, "osd_paint: empty rectangle %dx%d\r\n", w, h);
+        return;
+    }
+    if (!clipToPlane(x, y, w, h)) {
+        PRINT(PRINT_GENERAL, "osd_paint: (%d,%d) is outside the plane\r\n", x, y);
         return;
     }
     reg(R::FILL_COLOUR, static_cast<uint64_t>(colour));
@@ -230,7 +247,8 @@ bool osd_part_geometry(int n, OsdPartGeometry& out) {
         }
         p = *end == ',' ? end + 1 : end;
     }
-    if (f[3] <= 0 || f[4] <= 0 || f[1] < 0 || f[2] < 0) {
+    auto outside = [](long v, long low) { return v < low || v > INT_MAX; };
+    if (outside(f[1], 0) || outside(f[2], 0) || outside(f[3], 1) || outside(f[4], 1)) {
         PRINT(PRINT_GENERAL, "osd: part %d is malformed\r\n", n);
         return false;
     }
@@ -241,7 +259,12 @@ bool osd_part_geometry(int n, OsdPartGeometry& out) {
 void osd_put_part(int n, int x, int y) {
     OsdPartGeometry part;
     if (!osd_part_geometry(n, part)) return;
-    const int w = part.w, h = part.h;
+    // The source lines end at the parts plane's stride.
+    int w = std::min(part.w, static_cast<int>(PS_OSDRMWI * 128) - part.x), h = part.h;
+    if (w <= 0 || !clipToPlane(x, y, w, h)) {
+        PRINT(PRINT_GENERAL, "osd: part %d does not fit at (%d,%d)\r\n", n, x, y);
+        return;
+    }
     const uint32_t source =
         PS_OSDPSAD + static_cast<uint32_t>(part.x) + static_cast<uint32_t>(part.y) * PS_OSDRMWI * 128;
     OsdGuard lock(gOsdLock);
@@ -398,9 +421,6 @@ void osd_swap() {
         w /= 2;
         h /= 2;
     }
-    // Never clear past the plane into the other one.
-    w = std::min<int>(w, static_cast<int>(PARAM_OSDMWI * 128));
-    h = std::min<int>(h, static_cast<int>(scaler_mem::OSD_PLANE_LINES));
     OsdGuard lock(gOsdLock);
     swapLocked();
     if (w > 0 && h > 0) fillLocked(0, w, 0, h, kClearColour);

@@ -214,7 +214,7 @@ int callback_p7k(lws* wsi, lws_callback_reasons reason, void* user, void* in, si
         pss->id = wsi_id++;
         ws_instances_map[pss->id].wsi = wsi;
         ++wsi_cnt;
-        new_wsi_announce_web_lock_messages();
+        new_wsi_announce_web_lock_messages(pss->id);
         break;
     case LWS_CALLBACK_RECEIVE:
         receive(pss, wsi, static_cast<const char*>(in), len);

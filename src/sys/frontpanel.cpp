@@ -93,7 +93,7 @@ void released(int key, uint32_t now) {
     k.down = false;
     if (k.consumed || t < kKeyMinPressMs || t > kKeyLongMs) return;
     if (key == KEY_LOCK || fpanel_lockstat) return;  // the lock key acts only when held
-    if (key == KEY_MODE) mode_stat = (mode_stat + 1) % 3;
+    if (key == KEY_MODE) cycle_mode_stat();
     postKey(static_cast<uint16_t>(key), KEY_SOURCE_PANEL);
 }
 
@@ -102,6 +102,12 @@ void allLeds(int r, int g, int b) {
 }
 
 }  // namespace
+
+void cycle_mode_stat() {
+    int mode = mode_stat.load();
+    while (!mode_stat.compare_exchange_weak(mode, (mode + 1) % 3)) {
+    }
+}
 
 int keypad_get_locked_status_fp() { return fpanel_lockstat ? 1 : 0; }
 
@@ -147,9 +153,10 @@ void keypad_service_queues() {
     while (get_message_q(E_EXMSG_TYPE_LED, &m) >= 0) board::panel::setLed(m.key);
     // Keys the protocol injected reach the main task as the program's. Each
     // is a press with no release to wait for, so it ends the menu's waits
-    // as a panel press does.
+    // and cycles the mode as a panel press and release do.
     while (get_message_q(E_EXMSG_TYPE_FPANEL, &m) >= 0) {
         endMenuWaits();
+        if (m.key == KEY_MODE) cycle_mode_stat();
         postKey(m.key, KEY_SOURCE_PROGRAM);
     }
 }

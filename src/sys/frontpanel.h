@@ -35,6 +35,8 @@ enum _E_KEYPAD_KEY : uint16_t {
 // The panel's switching mode: 0 audio follows video, 1 video only, 2 audio
 // only; cycled by the MODE key and sent with every key.
 extern std::atomic<int> mode_stat;
+// A MODE key from any source (panel, remote, protocol): the next mode.
+void cycle_mode_stat();
 
 // Posts a key the program makes (source 1) with the panel's switching mode
 // on a queue; param is the parameter word (the row of key 42). Returns what

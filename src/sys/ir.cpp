@@ -50,7 +50,7 @@ void* irRemcon_thr(void*) {
             }
             wait_till_release_key = 0;
             acceleratePlusMinus = 0;
-            if (it->second == KEY_MODE) mode_stat = (mode_stat + 1) % 3;
+            if (it->second == KEY_MODE) cycle_mode_stat();
             _EXMSG m;
             m.key = it->second;
             m.mode = static_cast<uint16_t>(mode_stat.load());

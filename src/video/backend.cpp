@@ -57,7 +57,9 @@ bool backEnd_poll() {
 void backEnd_MuteCtl(int ch, int ctl, const char* caller, int line) {
     if (ch != 0 && ch != 1) return;
     bool unmute = ctl == 1;
-    if (unmute && (PM.MUTE[ch] || PM.FREEZE[ch] || PM.BLANK[ch])) {
+    // A blank mutes only a test pattern; other pictures are blacked out.
+    const bool blankMutes = PM.BLANK[ch] && PM.TEST_PATTERN[ch];
+    if (unmute && (PM.MUTE[ch] || PM.FREEZE[ch] || blankMutes)) {
         board::journal("backEnd_MuteCtl", "ch=%d ctl=1 ignored: stays muted caller=%s:%d", ch, caller, line);
         return;
     }

@@ -1,6 +1,7 @@
 // The Inputs and Layout pages on the running program, driven from the front
 // panel: an input's volume changed and stored, an output format chosen in
 // the browser and handed to the main task, and the saved menu values file.
+#include "e2e/settled_device.h"
 #include "support/menu_keys.h"
 #include "support/sim_device.h"
 
@@ -30,6 +31,16 @@ void tapUntil(SimDevice& dev, const char* key, const std::string& text) {
     tap(dev, key);
     EXPECT_TRUE(dev.waitFor([&] { return shows(dev, text); }, 5000)) << key << " should show " << text << "\n"
                                                                       << shownOsd(dev);
+}
+
+// MENU, Layout, Outputs, Resolution: page 241 on its first output.
+void openResolutionPage(SimDevice& dev) {
+    tapUntil(dev, "MENU", "\"Main Menu\"");
+    tapUntil(dev, "DOWN", "fg 255 bg 252 \"Layout\"");
+    tapUntil(dev, "ENTER", "fg 255 bg 252 \"Display Mode\"");
+    tapUntil(dev, "UP", "fg 255 bg 252 \"Outputs\"");
+    tapUntil(dev, "ENTER", "fg 255 bg 252 \"Resolution\"");
+    tapUntil(dev, "ENTER", "fg 255 bg 252 \"Output 1\"");
 }
 
 uint8_t eepromByte(SimDevice& dev, size_t addr) { return static_cast<uint8_t>(dev.read("sim/eeprom.bin").at(addr)); }
@@ -68,12 +79,7 @@ TEST(MenuPages, AnOutputFormatChosenInTheBrowserGoesToTheMainTask) {
     hx40test::startAndSettle(dev, 20000);
     if (::testing::Test::HasFatalFailure()) return;
 
-    tapUntil(dev, "MENU", "\"Main Menu\"");
-    tapUntil(dev, "DOWN", "fg 255 bg 252 \"Layout\"");
-    tapUntil(dev, "ENTER", "fg 255 bg 252 \"Display Mode\"");
-    tapUntil(dev, "UP", "fg 255 bg 252 \"Outputs\"");
-    tapUntil(dev, "ENTER", "fg 255 bg 252 \"Resolution\"");
-    tapUntil(dev, "ENTER", "fg 255 bg 252 \"Output 1\"");
+    openResolutionPage(dev);
     // The browser: the native output first, in black.
     tapUntil(dev, "ENTER", "fg 0 bg 255 \"              Native\"");
     EXPECT_TRUE(dev.ctl("state").find("gflags 0x0201") != std::string::npos) << "the browser holds the keys";
@@ -84,6 +90,37 @@ TEST(MenuPages, AnOutputFormatChosenInTheBrowserGoesToTheMainTask) {
     EXPECT_TRUE(dev.waitJournal("cnv code=1 channel=0", 3000)) << dev.journal();
     EXPECT_TRUE(dev.waitJournal("confOutputResolution delay=0 channel=0 both=0", 3000));
     EXPECT_EQ(dev.ctl("pm get PM.OUTPUT_RES_SEL"), "OK 2 0\n");
+    EXPECT_EQ(eepromByte(dev, 0x7EB3), 0) << "the previous format of output 1";
+    EXPECT_TRUE(dev.waitFor([&] { return shownOsd(dev).empty(); }, 3000)) << "the menu closed";
+    EXPECT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("gflags 0x0000") != std::string::npos; }, 3000));
+    EXPECT_EQ(dev.stop(), 0);
+}
+
+TEST(MenuPages, AControlSystemsSetsWhileTheMenuIsOpenApplyAndLeaveThePage) {
+    SimDevice dev;
+    hx40test::startAndSettle(dev, 20000);
+    if (::testing::Test::HasFatalFailure()) return;
+    hx40test::LoopbackTcp tcp(dev.tcpPort);
+
+    openResolutionPage(dev);
+
+    // Rows that no page shows: the value applies, the user's page stays.
+    for (const char* set : {"7550,1", "7510,3"}) {
+        const size_t from = dev.journal().size();
+        EXPECT_EQ(hx40test::ask(tcp, std::string("#Y 0,") + set + "\r"), std::string("~01@Y 0,") + set + " OK\r\n");
+        EXPECT_TRUE(dev.waitFor([&] { return dev.journal().find("menu.step ", from) != std::string::npos; }, 5000));
+        EXPECT_TRUE(shows(dev, "fg 255 bg 252 \"Output 1\"")) << set << "\n" << shownOsd(dev);
+        EXPECT_TRUE(shows(dev, "\"Output 2\"")) << set;
+    }
+    EXPECT_EQ(hx40test::ask(tcp, "#Y 1,7550\r"), "~01@Y 1,7550,1\r\n");
+    EXPECT_TRUE(dev.waitJournal("exeSyncOff channel=0 tmds=1 5v=1", 3000)) << dev.journal();
+    tapUntil(dev, "MENU", "fg 255 bg 252 \"Resolution\"");
+    tapUntil(dev, "ENTER", "fg 255 bg 252 \"Output 1\"");
+
+    // An output format: applied as the browser's ENTER would, no browser waits.
+    EXPECT_EQ(hx40test::ask(tcp, "#Y 0,2411,16\r"), "~01@Y 0,2411,16 OK\r\n");
+    EXPECT_TRUE(dev.waitJournal("confOutputResolution delay=0 channel=0 both=0", 3000)) << dev.journal();
+    EXPECT_EQ(hx40test::ask(tcp, "#Y 1,2411\r"), "~01@Y 1,2411,16\r\n");
     EXPECT_EQ(eepromByte(dev, 0x7EB3), 0) << "the previous format of output 1";
     EXPECT_TRUE(dev.waitFor([&] { return shownOsd(dev).empty(); }, 3000)) << "the menu closed";
     EXPECT_TRUE(dev.waitFor([&] { return dev.ctl("state").find("gflags 0x0000") != std::string::npos; }, 3000));

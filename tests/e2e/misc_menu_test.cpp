@@ -5,6 +5,7 @@
 #include "support/menu_keys.h"
 #include "support/pty_read.h"
 #include "support/sim_device.h"
+#include "unit/protocol/loopback.h"
 #include "sys/timeutil.h"
 
 #include <fcntl.h>
@@ -98,6 +99,15 @@ TEST(MiscMenu, TheDhcpSwitchGoesToTheNetworkRecordAndTheSystem) {
     tools = dev.read("sim/tools.log");
     EXPECT_NE(tools.rfind("ifconfig eth0 192.168.1.39 netmask 255.255.0.0\n"), std::string::npos) << tools;
     EXPECT_NE(dev.read("sim/net/eth0").find("ip = 192.168.1.39\n"), std::string::npos);
+
+    // A control system reads the item from the network record, whoever set it.
+    hx40test::LoopbackTcp tcp(dev.tcpPort);
+    for (const std::string mode : {"1", "2"}) {
+        ASSERT_TRUE(tcp.send("#NET-DHCP " + mode + "\r"));
+        EXPECT_EQ(tcp.until("\r\n", kWaitMs), "~01@NET-DHCP " + mode + " OK\r\n");
+        ASSERT_TRUE(tcp.send("#Y 1,5511\r"));
+        EXPECT_EQ(tcp.until("\r\n", kWaitMs), "~01@Y 1,5511," + mode + "\r\n");
+    }
     EXPECT_EQ(dev.stop(), 0);
 }
 

@@ -234,3 +234,26 @@ TEST(Upgrade, ABadPackageWritesNothingAndAKeyPulledOutMidwayStopsTheRest) {
     EXPECT_EQ(ask(tcp, "#NAME?\r").substr(0, 9), "~01@NAME ");
     EXPECT_EQ(dev.stop(), 0);
 }
+
+TEST(Upgrade, ADialogueStartedWithTheMenuClosedEndsOnPageFiveOfAnOpenMenu) {
+    SimDevice dev;
+    startAndSettle(dev);
+    ASSERT_EQ(dev.ctl("pm set PM.OSDTM 1"), "OK\n");  // 30 s
+    LoopbackTcp tcp(dev.tcpPort);
+    // The protocol thread runs the dialogue: the reply comes at its end.
+    ASSERT_TRUE(tcp.send("#Y 0,541,0\r"));
+    ASSERT_TRUE(waitShown(dev, "Please insert USB Key or press")) << shown(dev);
+    tap(dev, "MENU");
+    EXPECT_EQ(tcp.until("\r\n", kWaitMs), "~01@Y 0,541,0 OK\r\n");
+    ASSERT_TRUE(waitShown(dev, "Factory Reset")) << shown(dev);
+    EXPECT_NE(dev.ctl("state").find("gflags 0x0001"), std::string::npos) << dev.ctl("state");
+
+    // DOWN moves on the page (not the volume shortcut of a closed menu).
+    const size_t from = dev.journal().size();
+    ASSERT_TRUE(press(dev, "DOWN", 5)) << dev.journal().substr(from);
+    EXPECT_EQ(dev.journal().find("main_task.shortcut", from), std::string::npos);
+    // And the page goes with the menu's time-out.
+    EXPECT_TRUE(dev.waitJournal("exitOsdMenu menu closed", 45000));
+    EXPECT_TRUE(dev.waitFor([&] { return dev.ctl("state").find(" window on plane ") == std::string::npos; }, kWaitMs));
+    EXPECT_EQ(dev.stop(), 0);
+}

@@ -30,6 +30,10 @@ TEST_F(WebDevice, AWebPageTalksTheControlProtocol) {
     const int c = web.open("p7k");
     ASSERT_GE(c, 0);
     EXPECT_EQ(web.next(c), "~01@WEB-LOCK-TBAR-CONTROL 0\r\n");
+    // The next page is told as it connects; the open one is not told again.
+    const int d = web.open("p7k");
+    ASSERT_GE(d, 0);
+    EXPECT_EQ(web.next(d), "~01@WEB-LOCK-TBAR-CONTROL 0\r\n");
     web.send(c, "#\r");
     EXPECT_EQ(web.next(c), "~01@ OK\r\n");
     web.send(c, "#HELP\r");

@@ -62,7 +62,7 @@ protected:
         vp.gFlags = 0;
         gCalls.clear();
         Channel = 0;
-        static std::array<FuncRow, 27> rows = {
+        static std::array<FuncRow, 28> rows = {
             row(31, FT_S8, &PM.SEL_INPUT[0], 1, 8),
             row(41, FT_S8, &PM.SEL_INPUT[1], 1, 8),
             row(3931, 5, &PM.VOLUME[0], -80, 20),
@@ -90,6 +90,7 @@ protected:
             row(431, 10, &PM.OWIN_HST[1], 0, 2046),
             row(151, FT_S8, &PM_I[4].SEL_INPUT_TYPE, 0, 3),
             row(13, FT_S8_CH, &PM.HDCP_MODE[0], 0, 1),
+            row(3832, FT_S8, &PI_SYNC_OFF[0], 0, 2, nullptr),
         };
         rows[16].max = fnF(10.0f);
         rows[16].min = fnF(0.0f);
@@ -138,12 +139,22 @@ TEST_F(ParseVidCmd, RefusesMalformedCommands) {
     for (const Case& c : cases) EXPECT_EQ(run(c.text), c.status) << '"' << c.text << '"';
 }
 
-// A row the menu cannot select is still the protocol's to read and set.
-TEST_F(ParseVidCmd, RowsDisabledInTheMenuStayReachable) {
+// A row the menu cannot select is still the protocol's to read and set;
+// a row that OSD.conf disables is refused to both.
+TEST_F(ParseVidCmd, OnlyRowsTheConfDisablesAreRefused) {
+    board.write("root/app/conf/OSD.conf", "4822 0\n4823 0\n4823 1\n");
+    ASSERT_EQ(funcTableLoadEnables(), 3);
     EXPECT_EQ(run(" 0,556,1"), 5);
     EXPECT_EQ(PM.ALERT_SYSTEM, 1);
     EXPECT_EQ(run(" 1,556"), 6);
     EXPECT_EQ(i, 1);
+    keys(E_EXMSG_TYPE_KEYPAD);
+    EXPECT_EQ(run(" 0,4822,1"), 10);
+    EXPECT_EQ(run(" 1,4822"), 10);
+    EXPECT_EQ(PM.BLANK[1], 0);
+    EXPECT_TRUE(gCalls.empty());
+    EXPECT_TRUE(keys(E_EXMSG_TYPE_KEYPAD).empty());
+    EXPECT_EQ(run(" 0,4823,1"), 5);  // enabled again by its later line
 }
 
 TEST_F(ParseVidCmd, GetsReturnTheValueOfTheirType) {
@@ -229,11 +240,16 @@ TEST_F(ParseVidCmd, SetsAreClampedToTheRowBounds) {
     EXPECT_EQ(PM.VOLUME[0], 19);
 }
 
-TEST_F(ParseVidCmd, ASetFirstPostsTheChannelsTunedKey) {
+TEST_F(ParseVidCmd, ASetPostsTheChannelsTunedKey) {
     EXPECT_EQ(run(" 0,31,3"), 5);
     EXPECT_EQ(run(" 0,4823,1"), 5);
     EXPECT_EQ(run(" 0,521,10"), 5);
     EXPECT_EQ(keys(E_EXMSG_TYPE_KEYPAD), (std::vector<int>{43, 44, 43}));
+    // A sync-off request does not wake the output it puts to sleep.
+    EXPECT_EQ(run(" 0,3832,1"), 5);
+    EXPECT_EQ(PI_SYNC_OFF[0], 1);
+    EXPECT_TRUE(keys(E_EXMSG_TYPE_KEYPAD).empty());
+    PI_SYNC_OFF[0] = 0;
     // Refused sets post nothing.
     EXPECT_EQ(run(" 0,511,1"), 3);
     EXPECT_TRUE(keys(E_EXMSG_TYPE_KEYPAD).empty());

@@ -212,6 +212,15 @@ TEST_F(Switching, SyncOffSleepsTheOutputsUntilTheTunedKey) {
     EXPECT_EQ(gIsSyncOff[1], 0);
     EXPECT_EQ(PI_SYNC_OFF[1], 0);
     EXPECT_NE(output(3).find("tmds on 5v on"), std::string::npos);
+    // A wake key leaves a request the service has not served yet.
+    PI_SYNC_OFF[1] = 1;
+    syncOffWake(1);
+    EXPECT_EQ(PI_SYNC_OFF[1], 1);
+    syncOffService();
+    EXPECT_EQ(gIsSyncOff[1], 1);
+    syncOffWake(1);
+    EXPECT_EQ(gIsSyncOff[1], 0);
+    EXPECT_EQ(PI_SYNC_OFF[1], 0);
     // In two-window overlay mode both channels sleep together; the stored
     // automatic setting survives a deactivation.
     PM.DISPLAY_MODE = 1;

@@ -128,11 +128,30 @@ TEST_F(ChannelAutoSwitch, ModeResetAndParticipation) {
     act(387222);
     EXPECT_EQ(scanOrder(0), (std::vector<int>{0, 2, 3, 4, 5, 6, 7})) << "place 2 left the scan";
 
-    // Reset from the priority list: ENTER on its ninth line.
+    // The list's cursor reaches every line: UP from the first wraps to
+    // "Reset Priorities", marked on its own line, and ENTER resets.
     setPlaces(0, {7, 6, 5, 4, 3, 2, 1, 0});
     PM.AUTO_SWITCH_PARTICIPATION[4][0] = 0;
     st_num = 3872;
-    PB_3872 = 8;
+    PB_3872 = 0;
+    struct Move {
+        int key, cursor;
+        const char* mark;  // the 16 x 16 mark, as the chip fills it
+    } moves[] = {{KEY_DOWN, 1, "x=315 y=172 "}, {KEY_DOWN, 2, "x=315 y=204 "}, {KEY_UP, 1, "x=315 y=172 "},
+                 {KEY_UP, 0, "x=315 y=140 "}, {KEY_UP, 8, "x=315 y=396 "}};
+    for (const Move& m : moves) {
+        chip().clearOperations();
+        key(m.key);
+        EXPECT_EQ(PB_3872, m.cursor) << m.mark;
+        const auto drawn = chip().operations();
+        EXPECT_EQ(std::count_if(drawn.begin(), drawn.end(),
+                                [&](const std::string& op) {
+                                    return op.starts_with("osd.fill ") && op.find(m.mark) != std::string::npos &&
+                                           op.find(" w=8 h=8 ") != std::string::npos;
+                                }),
+                  1)
+            << m.mark;
+    }
     mark();
     chip().clearOperations();
     key(KEY_ENTER);
@@ -142,8 +161,9 @@ TEST_F(ChannelAutoSwitch, ModeResetAndParticipation) {
     EXPECT_EQ(calls({"p7kEvAnnounceInt"}).size(), 16u);
     EXPECT_NE(vp.chData[0].cFlags.load() & VP_CFLAG_DIRTY, 0) << "saved by the main task";
     const auto ops = chip().operations();
-    EXPECT_TRUE(std::any_of(ops.begin(), ops.end(),
-                            [](const std::string& op) { return op.ends_with("text=\"Reset To Defaults Settings\""); }));
+    EXPECT_TRUE(std::any_of(ops.begin(), ops.end(), [](const std::string& op) {
+        return op.find(" x=340 y=426 ") != std::string::npos && op.ends_with("text=\"Reset To Defaults Settings\"");
+    }));
 }
 
 TEST_F(ChannelAutoSwitch, Screens) {

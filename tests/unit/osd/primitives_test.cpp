@@ -8,6 +8,7 @@
 #include "scaler/output_formats.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <atomic>
 #include <fstream>
 #include <sstream>
@@ -79,6 +80,25 @@ TEST_F(OsdPrimitives, PartIsCopiedFromThePartsPlane) {
     EXPECT_EQ(pixel(60, 190), 248);       // the tab's frame
     EXPECT_EQ(pixel(60 + 20, 190 + 20), 252);  // its blue inside
     EXPECT_EQ(pixel(60 + 236, 190), 0);   // nothing past the part
+}
+
+// A part entry larger than the plane is cut at the plane's edge and at the
+// parts plane's edge: the other plane and the font stay as they were.
+TEST_F(OsdPrimitives, APartLargerThanThePlaneIsCutAtItsEdge) {
+    auto font = [] {
+        std::vector<uint8_t> bytes;
+        for (uint32_t a = 0; a < 127 * 32; ++a) bytes.push_back(chip().memory(0x01800000u + a));
+        return bytes;
+    };
+    const std::vector<uint8_t> before = font();
+    std::snprintf(OSDPARTS_TBL[28], kOsdPartsLine, "28,0,0,99999,99999");
+    osd_put_part(28, 100, 50);
+    osd_put_part(28, 2048, 0);  // wholly outside: nothing
+    EXPECT_EQ(chip().operations(), std::vector<std::string>{"osd.copy plane=0 x=100 y=50 w=1024 h=1150 from=0x01900000"});
+    EXPECT_EQ(chip().planePixel(1, 0, 0), 0);
+    EXPECT_EQ(chip().planePixel(1, 2047, 1199), 0);
+    EXPECT_EQ(font(), before);
+    EXPECT_EQ(chip().memoryErrors(), 0u);
 }
 
 TEST_F(OsdPrimitives, PartOrSentenceThatDoesNotExistDrawsNothing) {

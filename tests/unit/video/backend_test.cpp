@@ -34,13 +34,18 @@ TEST_F(BackEnd, MuteActsOnBothOutputsOfTheChannelAndUnmuteHonoursPm) {
     EXPECT_EQ(output(1), "output 1 sink on edid valid tmds on 5v on mute off");
     struct Case {
         const char* name;
-        uint8_t mute, freeze, blank;
+        uint8_t mute, freeze, blank, pattern;
         const char* after;
     } cases[] = {
-        {"muted", 1, 0, 0, "on"}, {"frozen", 0, 1, 0, "on"}, {"blanked", 0, 0, 1, "on"}, {"free", 0, 0, 0, "off"},
+        {"muted", 1, 0, 0, 0, "on"},
+        {"frozen", 0, 1, 0, 0, "on"},
+        {"a blanked test pattern", 0, 0, 1, 2, "on"},
+        {"blanked: blacked out, not muted", 0, 0, 1, 0, "off"},
+        {"free", 0, 0, 0, 0, "off"},
     };
     for (const Case& c : cases) {
-        PM.MUTE[1] = c.mute, PM.FREEZE[1] = c.freeze, PM.BLANK[1] = c.blank;
+        backEnd_MuteCtl(1, 0, "test", 2);
+        PM.MUTE[1] = c.mute, PM.FREEZE[1] = c.freeze, PM.BLANK[1] = c.blank, PM.TEST_PATTERN[1] = c.pattern;
         backEnd_MuteCtl(1, 1, "test", 2);
         EXPECT_EQ(output(3), std::string("output 3 sink on edid valid tmds on 5v on mute ") + c.after) << c.name;
     }
