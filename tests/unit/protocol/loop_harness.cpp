@@ -4,7 +4,9 @@
 #include "sys/msgq.h"
 
 #include <chrono>
+#include <ctime>
 #include <netinet/in.h>
+#include <pthread.h>
 
 namespace hx40test {
 
@@ -126,6 +128,16 @@ size_t LoopHarness::removed(ListenerType type) {
 
 bool LoopHarness::waitRemoved(ListenerType type, size_t count, int timeoutMs) {
     return waitFor([&] { return removed(type) >= count; }, timeoutMs);
+}
+
+std::chrono::milliseconds LoopHarness::loopCpu() {
+    clockid_t clock{};
+    timespec t{};
+    if (!loop_.joinable() || pthread_getcpuclockid(loop_.native_handle(), &clock) != 0 ||
+        clock_gettime(clock, &t) != 0)
+        return std::chrono::milliseconds(0);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::seconds(t.tv_sec) +
+                                                                 std::chrono::nanoseconds(t.tv_nsec));
 }
 
 bool LoopHarness::waitFor(const std::function<bool()>& pred, int timeoutMs) {
