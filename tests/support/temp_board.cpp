@@ -3,7 +3,10 @@
 #include "platform/board.h"
 #include "platform/msgq.h"
 #include "platform/sim/sim_board.h"
+#include "platform/sim/board_conf.h"
+#include "sys/i2c.h"
 #include "sys/msgq.h"
+#include "sys/timers.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -40,12 +43,18 @@ TempBoard::TempBoard(bool open, bool startServices) {
     if (open && startServices) {
         if (!board::sim::start(&error)) throw std::runtime_error("board::sim::start: " + error);
         started_ = true;
+    } else if (open) {
+        // The board's own settings, not those an earlier board left.
+        board::sim::mutableConf() = board::sim::BoardConf();
+        board::sim::mutableConf().load(root_ + "/sim/board.conf");
     }
+    g_i2c_critical_errors = 0;
 }
 
 TempBoard::~TempBoard() {
-    // The program's queue ids go with the queues: the next test's board
-    // creates its own.
+    // Nothing of this test fires into the next one; the program's queue ids
+    // go with the queues, so the next test's board creates its own.
+    for (int t = 0; t < TIMER_COUNT; ++t) start_timer(t, 0);
     remove_message_queues();
     if (started_) board::shutdown();
     if (board::root() == root_) {
