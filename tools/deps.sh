@@ -2,7 +2,7 @@
 # Installs what building, running and testing need on Debian 12, when missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config python3 libgtest-dev libgmock-dev libbenchmark-dev
-          libwebsockets-dev libpng-dev zlib1g-dev libfreetype-dev fonts-dejavu-core)
+          libwebsockets-dev libpng-dev zlib1g-dev libfreetype-dev fonts-dejavu-core bubblewrap)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

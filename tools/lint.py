@@ -4,12 +4,13 @@
 (a) A string literal naming a device path (/dev/, /root/, /proc/, /mnt/,
     /tmp/, /var/, /sbin/, /bin/) must be an argument of board::path() (a file
     the program opens), board::deviceText() (text that only names the path,
-    or a command line that goes through the exec policy) or MyDoSystem().
+    or a command line that runs in the sandbox of the exec layer) or
+    MyDoSystem().
 (b) No call of sethostname, settimeofday, clock_settime, mount, reboot,
     mknod, system or popen outside src/platform/.
 
 Scans src/ (except src/platform/, which holds the board-path function and the
-exec policy) and tools/. Exits 1 and lists the places when it finds any.
+exec layer) and tools/. Exits 1 and lists the places when it finds any.
 """
 import pathlib
 import re

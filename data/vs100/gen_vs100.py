@@ -2,12 +2,14 @@
 """Makes a firmware image for the simulated HDBaseT transceivers.
 
 The image is the board simulation's own format (src/platform/sim/vs100_sim.h):
-a 23-byte header that the transceiver answers its firmware items from, then
-filler bytes that make a misplaced or cut write visible.
+a 23-byte header that the transceiver answers its firmware items from, the
+image's size, filler bytes that make a misplaced or cut write visible, and a
+CRC-16 of all that, by which the transceiver knows its image is whole.
 
     gen_vs100.py --dir rx|tx --version A.B.C --date YYYY-MM-DD --size N OUT
 """
 import argparse
+import binascii
 import sys
 
 
@@ -49,12 +51,12 @@ def main():
     date = tuple(int(v) for v in a.date.split("-"))
     if len(version) != 3 or len(date) != 3:
         sys.exit("version A.B.C and date YYYY-MM-DD")
-    head = header(a.dir, version, date, a.sector)
-    if a.size < len(head):
-        sys.exit("size below the header's %d bytes" % len(head))
-    seed = sum(head)
+    head = header(a.dir, version, date, a.sector) + a.size.to_bytes(4, "big")
+    if a.size < len(head) + 2:
+        sys.exit("size below the header's %d bytes and the CRC" % len(head))
+    body = head + filler(a.size - len(head) - 2, sum(head))
     with open(a.out, "wb") as f:
-        f.write(head + filler(a.size - len(head), seed))
+        f.write(body + binascii.crc_hqx(body, 0).to_bytes(2, "big"))
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 #include "core/factory.h"
 
 #include "core/pm_fields.h"
+#include "platform/net.h"
 
 #include <charconv>
 #include <cstdio>
@@ -97,6 +98,13 @@ bool parseFactoryText(std::string_view text, FactoryImage& out, std::string* err
 }
 
 std::string_view factoryText() { return kFactoryText; }
+
+FactoryImage boardFactoryImage() {
+    FactoryImage img = factoryImage();
+    if (const uint16_t port = board::net::factoryControl().tunnelPort)
+        writeField(img.pm, *findImageField("PM.PORT_TUNNELING_PORT_NUMBER"), 0, port);
+    return img;
+}
 
 const FactoryImage& factoryImage() {
     static const FactoryImage image = [] {

@@ -27,4 +27,7 @@ bool parseFactoryText(std::string_view text, FactoryImage& out, std::string* err
 // The program's factory values (parsed once; a faulty data file stops the
 // build's tests, and the program falls back to zeros with a diagnostic).
 const FactoryImage& factoryImage();
+// The factory values with what the board decides (board::net::factoryControl):
+// what a factory reset stores.
+FactoryImage boardFactoryImage();
 std::string_view factoryText();

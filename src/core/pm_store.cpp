@@ -254,7 +254,7 @@ bool set_default_dev_name() {
 bool factoryResetInitEeprom(int withNetwork) {
     PRINT(PRINT_GENERAL, "factoryResetInitEeprom(%d)\n", withNetwork);
     board::journal("factoryResetInitEeprom", "withNetwork=%d", withNetwork);
-    const FactoryImage& img = factoryImage();
+    const FactoryImage img = boardFactoryImage();
     bool ok;
     {
         std::lock_guard store(gStoreMutex);

@@ -19,6 +19,7 @@
 #include "sys/version.h"
 #include "upgrade/firmware_version.h"
 #include "upgrade/osd_console.h"
+#include "video/backend.h"
 
 #include <array>
 #include <cstdio>
@@ -102,8 +103,7 @@ void func51x(int ch) {
     std::string native = "NONE";
     std::string outputLabel = "Output:";
     if (!fixed) {
-        const int i = (c + pm.outputCh[c] / 2) % 2;
-        const int connector = pm.outputCh[i] + 2 * i;
+        const int connector = nativeOutputConnector(c, pm.outputCh);
         gOutputCurrentCh = connector;
         native = connector >= 0 && connector < 4 ? kConnectors[connector] : "Unknown channel";
         outputLabel = native + " Native Output:";

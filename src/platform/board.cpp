@@ -1,9 +1,15 @@
 #include "platform/board.h"
 
+#include <cerrno>
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -86,6 +92,33 @@ bool open(const std::string& dir, std::string* error) {
     return true;
 }
 
+bool lock(std::string* error) {
+    const std::string file = root() + "/run/app.lock";
+    // Kept open (and so locked) until the process ends; children do not
+    // inherit it.
+    static int fd = -1;
+    if (fd < 0) fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        if (error) *error = "cannot open " + file + ": " + std::strerror(errno);
+        return false;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        char pid[32] = {};
+        std::FILE* f = std::fopen((root() + "/run/app.pid").c_str(), "r");
+        if (f != nullptr) {
+            if (std::fgets(pid, sizeof pid, f) == nullptr) pid[0] = '\0';
+            std::fclose(f);
+        }
+        std::string holder = pid;
+        while (!holder.empty() && holder.back() == '\n') holder.pop_back();
+        if (error)
+            *error = "another hx40_app runs on the board at " + root() +
+                     (holder.empty() ? std::string() : " (pid " + holder + ")");
+        return false;
+    }
+    return true;
+}
+
 void close() {
     std::lock_guard lock(gMutex);
     gRoot.clear();
@@ -95,18 +128,81 @@ bool isOpen() { return !root().empty(); }
 
 const std::string& root() { return gRoot; }
 
+namespace {
+
+// A device path (absolute) with the links on its way resolved as the
+// sandbox resolves them: an absolute target names a path of the board and
+// ".." stops at its top. Links in the board's /dev, which only the board
+// makes (the serial ports' pseudo-terminals), are left to the system. ""
+// for a loop of links.
+std::string resolveLinks(const std::string& root, const std::string& device) {
+    std::deque<std::string> todo;
+    auto prepend = [&todo](const std::string& p) {
+        std::vector<std::string> parts;
+        for (size_t i = 0; i <= p.size();) {
+            size_t j = std::min(p.find('/', i), p.size());
+            if (j > i) parts.push_back(p.substr(i, j - i));
+            i = j + 1;
+        }
+        todo.insert(todo.begin(), parts.begin(), parts.end());
+    };
+    prepend(device);
+    std::string done;  // resolved so far, "" for the top
+    for (int links = 0; !todo.empty();) {
+        const std::string part = std::move(todo.front());
+        todo.pop_front();
+        if (part == ".") continue;
+        if (part == "..") {
+            if (!done.empty()) done.erase(done.rfind('/'));
+            continue;
+        }
+        const std::string next = done + "/" + part;
+        char target[PATH_MAX];
+        const ssize_t n = done == "/dev" ? -1 : ::readlink((root + next).c_str(), target, sizeof target - 1);
+        if (n <= 0) {
+            done = next;
+            continue;
+        }
+        if (++links > 40) return "";
+        if (target[0] == '/') done.clear();
+        prepend(std::string(target, static_cast<size_t>(n)));
+    }
+    return done.empty() ? "/" : done;
+}
+
+}  // namespace
+
 std::string path(std::string_view devicePath) {
-    if (devicePath.empty() || devicePath.front() != '/') return std::string(devicePath);
+    if (devicePath.empty()) return "";
     const std::string& r = root();
-    const std::string base = r.empty() ? kNoBoard : r;
-    if (devicePath.size() >= base.size() && devicePath.substr(0, base.size()) == base &&
-        (devicePath.size() == base.size() || devicePath[base.size()] == '/'))
-        return std::string(devicePath);
-    // ".." inside a device path must not climb out of the root.
-    std::string n = normalise(devicePath);
-    if (n == "/") return base;
-    if (devicePath.back() == '/') n += '/';  // callers append names to folders
-    return base + n;
+    const bool folder = devicePath.back() == '/';  // callers append names to folders
+    if (r.empty()) {
+        if (devicePath.front() != '/') return std::string(devicePath);
+        std::string n = normalise(devicePath);
+        return kNoBoard + (n == "/" ? "" : n) + (folder ? "/" : "");
+    }
+    // A path that leaves the root is refused: it maps under a folder that
+    // cannot exist, so that opening or making it fails.
+    auto refused = [](std::string_view p) { return kNoBoard + normalise("/" + std::string(p)); };
+    auto inRoot = [&r](std::string_view p) {
+        return p.size() >= r.size() && p.substr(0, r.size()) == r && (p.size() == r.size() || p[r.size()] == '/');
+    };
+    std::string device;  // the path as the device names it
+    if (devicePath.front() != '/') {
+        const std::string cwd = currentDir();
+        if (!inRoot(cwd)) return refused(devicePath);
+        device = cwd.substr(r.size()) + "/" + std::string(devicePath);
+    } else if (inRoot(devicePath)) {
+        // Already mapped: still inside once ".." is resolved, or refused.
+        std::string n = normalise(devicePath);
+        if (!inRoot(n)) return refused(n);
+        device = n.substr(r.size());
+    } else {
+        device = devicePath;
+    }
+    const std::string resolved = resolveLinks(r, device);
+    if (resolved.empty()) return refused(device);
+    return resolved == "/" ? r : r + resolved + (folder ? "/" : "");
 }
 
 bool isInsideRoot(std::string_view p) {

@@ -1,7 +1,8 @@
 // The board root: every absolute path of the device resolves under one folder.
 //
 // Nothing else in the program opens a device path: files are opened through
-// board::path(), programs are started through the exec policy (exec.h). Texts
+// board::path(), programs are started in the sandbox of the exec layer
+// (exec.h). Texts
 // that only name a device path (messages, replies, generated scripts) keep
 // the device's path and are marked with board::deviceText().
 #pragma once
@@ -16,6 +17,11 @@ namespace board {
 // directory to <root>/root/app/bin. Returns false with a message otherwise.
 bool open(const std::string& dir, std::string* error);
 
+// Takes the board for this process: a lock on <root>/run/app.lock, held
+// until the process ends. False, with who holds it, when another program
+// runs on the board.
+bool lock(std::string* error);
+
 // Forgets the board (tests that open several roots in one process).
 void close();
 
@@ -24,11 +30,15 @@ bool isOpen();
 // Canonical absolute path of the board root ("" when no board is open).
 const std::string& root();
 
-// Maps an absolute device path under the root: "/dev/ttyS0" becomes
-// "<root>/dev/ttyS0". Relative paths are returned unchanged: the working
-// directory already lies inside the root. A path already inside the root is
-// returned unchanged. Without an open board the result is a path under a
-// folder that cannot exist, never the real device path.
+// Maps a device path under the root, as a child in the sandbox would find
+// it: "/dev/ttyS0" becomes "<root>/dev/ttyS0"; a relative path starts at the
+// working directory (<root>/root/app/bin); "." and ".." are resolved, and so
+// are links on the way, an absolute link naming a path of the board (links
+// in the board's /dev are the system's). A path that already starts with the
+// root is taken as mapped. A path that leaves the root (one starting with the
+// root that ".." takes out, a loop of links) is refused, and so is every
+// absolute path without an open board: the result lies under a folder that
+// cannot exist, never a real path.
 std::string path(std::string_view devicePath);
 
 // True when p (absolute, or relative to the working directory) lies inside

@@ -2,328 +2,233 @@
 
 #include "platform/board.h"
 #include "platform/journal.h"
+#include "platform/sim/sim_board.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 extern char** environ;
 
 namespace board::exec {
 namespace {
 
-bool isPathChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == '-' || c == '~' ||
-           c == '+' || c == '@';
-}
+using Args = std::vector<std::string>;
 
-// Characters after which a '/' starts a new path.
-bool isBoundary(char c) {
-    return std::isspace(static_cast<unsigned char>(c)) || std::strchr("=\"'<>(;|&`{,:", c) != nullptr;
-}
+// The device's search path and home folder.
+constexpr const char* kDevicePath = "/bin:/sbin:/usr/bin:/usr/sbin";
+constexpr const char* kDeviceHome = "/root";
 
-// Characters that end a path token.
-bool endsToken(char c) {
-    return std::isspace(static_cast<unsigned char>(c)) || std::strchr("\"'<>();|&`$:,{}*?[", c) != nullptr;
-}
+// The stand-in program, built next to this one, and the device's system
+// tools whose place it takes.
+constexpr const char* kStandinProgram = "hx40-standin";
+constexpr const char* kStandins[] = {
+    "reboot", "halt",   "poweroff", "mount",   "umount", "flash_eraseall", "flashcp", "dd",     "ifconfig",
+    "route",  "udhcpc", "ntpd",     "httpd",   "killall", "pgrep",         "pidof",   "date",   "stty",
+    "hwclock", "hostname", "tr"};
 
-bool startsWithDir(std::string_view s, std::string_view dir) {
-    return s.size() >= dir.size() && s.substr(0, dir.size()) == dir &&
-           (s.size() == dir.size() || s[dir.size()] == '/' || endsToken(s[dir.size()]));
-}
+// Plain file and text tools of the device's /bin: the host's programs.
+constexpr const char* kPlainTools[] = {
+    "cat",  "cp",   "mv",  "rm",   "mkdir", "rmdir", "ln",     "touch",    "chmod", "find", "grep",     "head",
+    "tail", "sed",  "awk", "sort", "xargs", "md5sum", "printenv", "sleep", "ls",    "wc",   "cut",      "basename",
+    "dirname", "sync", "true", "false", "expr", "stat", "uniq", "tee", "cmp",  "od",  "echo", "env"};
 
-std::string mapToken(std::string_view token, const std::string& root) {
-    std::string n = normalise(token);
-    std::string out = (n == "/") ? root : root + n;
-    if (token.size() > 1 && token.back() == '/') out += '/';
-    if (token == "/") out += '/';
-    return out;
-}
+// /bin/sh and /bin/ash run bash: the device's scripts use "[ $? == 1 ]".
+constexpr const char* kShells[] = {"sh", "ash", "bash"};
 
-std::string translateLine(std::string_view line, const std::string& root) {
-    std::string out;
-    out.reserve(line.size() + 64);
-    size_t i = 0;
-    while (i < line.size()) {
-        char c = line[i];
-        if (c != '/' || (i > 0 && !isBoundary(line[i - 1]))) {
-            out += c;
-            ++i;
-            continue;
-        }
-        std::string_view rest = line.substr(i);
-        if (startsWithDir(rest, root)) {  // already mapped
-            out += root;
-            i += root.size();
-            continue;
-        }
-        char next = i + 1 < line.size() ? line[i + 1] : '\0';
-        bool afterColon = i > 0 && line[i - 1] == ':';
-        bool bare = next == '\0' || endsToken(next);
-        if (!(isPathChar(next) || (bare && !afterColon)) || (afterColon && !std::isalnum(static_cast<unsigned char>(next)))) {
-            out += c;
-            ++i;
-            continue;
-        }
-        size_t j = i + 1;
-        while (j < line.size() && !endsToken(line[j])) ++j;
-        out += mapToken(line.substr(i, j - i), root);
-        i = j;
-    }
-    return out;
-}
-
-// Parses "<<WORD", "<<-WORD", "<<'WORD'" and "<<\"WORD\"" in a line (not "<<<").
-void findHereDocs(std::string_view line, std::vector<std::pair<std::string, bool>>& pending) {
-    size_t i = 0;
-    while ((i = line.find("<<", i)) != std::string_view::npos) {
-        if (i + 2 < line.size() && line[i + 2] == '<') {
-            i += 3;
-            continue;
-        }
-        size_t j = i + 2;
-        bool stripTabs = false;
-        if (j < line.size() && line[j] == '-') {
-            stripTabs = true;
-            ++j;
-        }
-        while (j < line.size() && (line[j] == ' ' || line[j] == '\t')) ++j;
-        char quote = (j < line.size() && (line[j] == '\'' || line[j] == '"')) ? line[j] : '\0';
-        if (quote) ++j;
-        if (j < line.size() && line[j] == '\\') ++j;
-        size_t k = j;
-        while (k < line.size() && (std::isalnum(static_cast<unsigned char>(line[k])) || line[k] == '_')) ++k;
-        if (k > j) pending.emplace_back(std::string(line.substr(j, k - j)), stripTabs);
-        i = k > i + 2 ? k : i + 2;
-    }
-}
-
-std::string resolveInStandins(const std::string& root, std::string_view name) {
-    std::string p = root + "/" + kStandinDir + "/" + std::string(name);
-    return ::access(p.c_str(), X_OK) == 0 ? p : std::string();
-}
-
-bool isElf(const std::string& p) {
-    int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char magic[4] = {};
-    ssize_t n = ::read(fd, magic, sizeof magic);
-    ::close(fd);
-    return n == 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0;
-}
-
-// Folders whose programs are always taken from the stand-in folder.
-bool isProgramFolder(const std::string& normalisedAbs) {
-    static const char* const kFolders[] = {"/bin", "/sbin", "/usr/bin", "/usr/sbin", "/usr/local/bin",
-                                           "/usr/local/sbin"};
-    std::string dir = normalisedAbs.substr(0, normalisedAbs.rfind('/'));
-    if (dir.empty()) dir = "/";
-    for (const char* f : kFolders)
-        if (dir == f) return true;
+// Folders of the root that children do not get: those the sandbox makes of
+// its own, and the board tool's (the control socket and the lists of queues
+// the tool removes, the serial ports' user ends).
+bool sandboxFolder(std::string_view name) {
+    for (const char* own : {"bin", "sbin", "usr", "lib", "lib32", "lib64", "libx32", "dev", "proc", "run", "term"})
+        if (name == own) return true;
     return false;
 }
 
-std::string baseName(const std::string& p) {
-    size_t s = p.rfind('/');
-    return s == std::string::npos ? p : p.substr(s + 1);
+// Board files the stand-ins write, as the sandbox shows them; the rest of
+// /sim and of the board's /proc files is read-only to children, so that no
+// child leaves a link there for the program to follow.
+constexpr std::pair<const char*, const char*> kStandinFiles[] = {
+    {"sim/tools.log", "/sim/tools.log"},   {"sim/reboot.log", "/sim/reboot.log"},
+    {"sim/procs", "/sim/procs"},           {"sim/clock_offset", "/sim/clock_offset"},
+    {"sim/hostname", "/sim/hostname"},     {"sim/net/eth0", "/sim/net/eth0"},
+    {"proc/mounts", "/sim/proc/mounts"},   {"proc/net/route", "/sim/proc/net/route"},
+};
+
+// Entries that the sandbox's own /dev has.
+bool sandboxDevice(std::string_view name) {
+    for (const char* own : {"null", "zero", "full", "random", "urandom", "tty", "console", "ptmx", "pts", "shm",
+                            "fd", "stdin", "stdout", "stderr", "core", "mqueue"})
+        if (name == own) return true;
+    return false;
 }
 
-std::string cwd() {
+// The bubblewrap program. HX40_TEST_WITHOUT_BUBBLEWRAP (tests only) makes
+// the machine look as if it had none, so that the refusal can be tested.
+const char* bubblewrap() {
+    return std::getenv("HX40_TEST_WITHOUT_BUBBLEWRAP") ? "/nonexistent-hx40/bwrap" : "/usr/bin/bwrap";
+}
+
+void add(Args& a, std::initializer_list<std::string> words) { a.insert(a.end(), words); }
+
+std::string readLink(const std::string& p) {
     char buf[PATH_MAX];
-    return ::getcwd(buf, sizeof buf) ? std::string(buf) : std::string("/");
+    ssize_t n = ::readlink(p.c_str(), buf, sizeof buf - 1);
+    return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
 }
 
-// A relative path in the word with ".." that lands outside the root.
-// Absolute paths need no check: mapping normalises them under the root.
-bool escapesRoot(std::string_view word, const std::string& root) {
-    size_t i = 0;
-    while (i < word.size()) {
-        size_t j = i;
-        while (j < word.size() && !endsToken(word[j])) ++j;
-        std::string_view tok = word.substr(i, j - i);
-        size_t eq = tok.rfind('=');
-        if (eq != std::string_view::npos) tok.remove_prefix(eq + 1);
-        if (!tok.empty() && tok.front() != '/' && tok.find("..") != std::string_view::npos) {
-            std::string n = normalise(cwd() + "/" + std::string(tok));
-            if (!startsWithDir(n, root)) return true;
-        }
-        i = j + 1;
+// The host's program of that name, links resolved ("" when it has none).
+std::string hostProgram(const std::string& name) {
+    for (const char* dir : {"/usr/bin/", "/usr/sbin/", "/bin/", "/sbin/"}) {
+        char real[PATH_MAX];
+        if (::realpath((dir + name).c_str(), real) != nullptr && ::access(real, X_OK) == 0) return real;
     }
-    return false;
+    return "";
 }
 
-// Completes a plan with argv's arguments mapped under the root.
-Plan withArguments(Plan p, const std::vector<std::string>& argv, const std::string& root, const std::string& program) {
-    for (size_t k = 1; k < argv.size(); ++k) {
-        if (escapesRoot(argv[k], root)) {
-            p.argv.clear();
-            p.error = "argument '" + argv[k] + "' lies outside the board root";
-            return p;
-        }
-        p.argv.push_back(translateText(argv[k], root));
-    }
-    p.program = program;
-    p.ok = true;
-    return p;
+// A host program at a path of the sandbox's /bin: a link when the program
+// lies under /usr (visible inside), a read-only bind otherwise.
+void addHostProgram(Args& a, const std::string& program, const std::string& at) {
+    if (program.rfind("/usr/", 0) == 0) add(a, {"--symlink", program, at});
+    else add(a, {"--ro-bind", program, at});
 }
 
-void refuse(const std::vector<std::string>& argv, const std::string& why) {
-    std::string line;
-    for (const auto& a : argv) line += (line.empty() ? "" : " ") + a;
-    std::fprintf(stderr, "exec policy: refused \"%s\": %s\n", line.c_str(), why.c_str());
-    journal("exec.refused", "%s: %s", line.c_str(), why.c_str());
+// What every sandbox holds, whatever the board.
+const Args& hostPart() {
+    static const Args args = [] {
+        Args a = {"--unshare-pid", "--unshare-net", "--unshare-uts", "--unshare-ipc", "--cap-drop", "ALL",
+                  "--die-with-parent", "--new-session", "--ro-bind", "/usr", "/usr"};
+        for (const char* lib : {"/lib", "/lib32", "/lib64", "/libx32"}) {
+            struct stat st {};
+            if (::lstat(lib, &st) != 0) continue;
+            if (S_ISLNK(st.st_mode) && !readLink(lib).empty()) add(a, {"--symlink", readLink(lib), lib});
+            else if (S_ISDIR(st.st_mode)) add(a, {"--ro-bind", lib, lib});
+        }
+        add(a, {"--proc", "/proc", "--dev", "/dev", "--dir", "/bin", "--symlink", "bin", "/sbin"});
+        const std::string bash = hostProgram("bash");
+        for (const char* shell : kShells)
+            if (!bash.empty()) addHostProgram(a, bash, std::string("/bin/") + shell);
+        for (const char* tool : kPlainTools) {
+            const std::string program = hostProgram(tool);
+            if (!program.empty()) addHostProgram(a, program, std::string("/bin/") + tool);
+        }
+        for (const char* name : kStandins) add(a, {"--symlink", kStandinProgram, std::string("/bin/") + name});
+        return a;
+    }();
+    return args;
 }
 
-}  // namespace
-
-std::string translateText(std::string_view text, const std::string& root) {
-    std::string out;
-    out.reserve(text.size() + 256);
-    std::vector<std::pair<std::string, bool>> pending;  // here-document delimiters
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t e = text.find('\n', i);
-        size_t end = e == std::string_view::npos ? text.size() : e;
-        std::string_view line = text.substr(i, end - i);
-        if (!pending.empty()) {
-            std::string_view cmp = line;
-            if (pending.front().second)
-                while (!cmp.empty() && cmp.front() == '\t') cmp.remove_prefix(1);
-            if (cmp == pending.front().first) pending.erase(pending.begin());
-            out += line;
-        } else {
-            out += translateLine(line, root);
-            findHereDocs(line, pending);
+// What the sandbox takes from the board: the stand-in program, the root's
+// folders, the board's devices (the serial ports' pseudo-terminals among
+// them) and the working folder. Only the program writes the root's top and
+// its dev folder, so a child cannot change what a later sandbox binds.
+bool addBoardPart(const std::string& root, Args& a, std::string& why) {
+    add(a, {"--ro-bind", sim::installDir() + "/" + kStandinProgram, std::string("/bin/") + kStandinProgram});
+    auto entries = [&why](const std::string& dir, auto each) {
+        DIR* d = ::opendir(dir.c_str());
+        if (d == nullptr) {
+            why = "cannot read " + dir + ": " + std::strerror(errno);
+            return false;
         }
-        if (e != std::string_view::npos) out += '\n';
-        i = end + 1;
+        while (const dirent* e = ::readdir(d)) {
+            const std::string name = e->d_name;
+            struct stat st {};
+            if (name == "." || name == ".." || ::lstat((dir + "/" + name).c_str(), &st) != 0) continue;
+            each(name, st);
+        }
+        ::closedir(d);
+        return true;
+    };
+    const bool folders = entries(root, [&](const std::string& name, const struct stat& st) {
+        if (S_ISDIR(st.st_mode) && !sandboxFolder(name))
+            add(a, {name == "sim" ? "--ro-bind" : "--bind", root + "/" + name, "/" + name});
+    });
+    if (!folders) return false;
+    ::mkdir((root + "/sim/proc").c_str(), 0755);  // the mount point of the board's /proc files
+    add(a, {"--ro-bind", root + "/proc", kBoardProc});
+    for (const auto& [file, at] : kStandinFiles) {
+        const std::string source = root + "/" + file;
+        const int fd = ::open(source.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0) ::close(fd);
+        struct stat st {};
+        if (::lstat(source.c_str(), &st) == 0 && S_ISREG(st.st_mode)) add(a, {"--bind", source, at});
     }
-    return out;
+    return entries(root + "/dev", [&](const std::string& name, const struct stat& st) {
+        const std::string at = "/dev/" + name;
+        if (sandboxDevice(name)) return;
+        if (S_ISREG(st.st_mode)) {
+            add(a, {"--bind", root + at, at});
+        } else if (S_ISLNK(st.st_mode)) {
+            const std::string target = readLink(root + at);
+            struct stat t {};
+            if (target.rfind("/dev/pts/", 0) == 0 && ::stat(target.c_str(), &t) == 0 && S_ISCHR(t.st_mode))
+                add(a, {"--dev-bind", target, at});  // a serial port's pseudo-terminal
+            else if (!target.empty())
+                add(a, {"--symlink", target, at});
+        }
+    });
 }
 
-Plan plan(const std::vector<std::string>& argv) {
-    Plan p;
-    const std::string& root = board::root();
-    if (root.empty()) {
-        p.error = "no board root is open";
-        return p;
-    }
-    if (argv.empty() || argv[0].empty()) {
-        p.error = "empty command";
-        return p;
-    }
-    const std::string& word = argv[0];
-    std::string name;
-    std::string program;
-    if (word.find('/') == std::string::npos) {
-        name = word;
-        program = resolveInStandins(root, name);
-        if (program.empty()) {
-            p.error = "'" + word + "' is not a program of the board";
-            return p;
-        }
-    } else {
-        std::string abs;
-        if (word.front() == '/') {
-            std::string n = normalise(word);
-            if (startsWithDir(n, root)) n = n.substr(root.size());
-            if (isProgramFolder(n)) {
-                name = baseName(n);
-                program = resolveInStandins(root, name);
-                if (program.empty()) {
-                    p.error = "'" + word + "' is not a program of the board";
-                    return p;
-                }
-            } else {
-                abs = root + n;
-            }
-        } else {
-            abs = normalise(cwd() + "/" + word);
-            if (!(abs.size() > root.size() && abs.compare(0, root.size(), root) == 0 && abs[root.size()] == '/')) {
-                p.error = "'" + word + "' lies outside the board root";
-                return p;
-            }
-            std::string inRoot = abs.substr(root.size());
-            if (isProgramFolder(inRoot)) {
-                name = baseName(inRoot);
-                program = resolveInStandins(root, name);
-                if (program.empty()) {
-                    p.error = "'" + word + "' is not a program of the board";
-                    return p;
-                }
-                abs.clear();
-            }
-        }
-        if (!abs.empty()) {
-            if (::access(abs.c_str(), F_OK) != 0) {
-                p.error = "'" + word + "' does not exist on the board";
-                return p;
-            }
-            std::string standin = root + "/" + kStandinDir + "/";
-            if (abs.compare(0, standin.size(), standin) == 0) {
-                name = baseName(abs);
-                program = abs;
-            } else if (isElf(abs)) {
-                p.error = "'" + word + "' is a binary outside the stand-in folder";
-                return p;
-            } else {
-                // A script: the board's shell translates and runs it.
-                program = resolveInStandins(root, "sh");
-                if (program.empty()) {
-                    p.error = "the board has no shell";
-                    return p;
-                }
-                p.argv.push_back("sh");
-                p.argv.push_back(abs);
-                return withArguments(p, argv, root, program);
-            }
-        }
-    }
-    p.argv.push_back(name);
-    return withArguments(p, argv, root, program);
+// The program's working folder as the device names it.
+std::string deviceWorkingFolder(const std::string& root) {
+    char buf[PATH_MAX];
+    if (::getcwd(buf, sizeof buf) == nullptr) return "/";
+    std::string cwd = buf;
+    return cwd.size() > root.size() && cwd.compare(0, root.size(), root) == 0 && cwd[root.size()] == '/'
+               ? cwd.substr(root.size())
+               : "/";
 }
 
-std::vector<std::string> childEnvironment(const std::string& root) {
+// The program's environment with the device's PATH and HOME; variables
+// naming host paths stay out.
+std::vector<std::string> childEnvironment() {
     std::vector<std::string> env;
     for (char** e = environ; e && *e; ++e) {
         std::string_view v = *e;
-        if (v.rfind("PATH=", 0) == 0 || v.rfind("HOME=", 0) == 0 || v.rfind("TMPDIR=", 0) == 0 ||
-            v.rfind("HX40_BOARD_ROOT=", 0) == 0 || v.rfind("LD_PRELOAD=", 0) == 0)
-            continue;
-        env.emplace_back(v);
+        bool dropped = false;
+        for (const char* name : {"PATH=", "HOME=", "TMPDIR=", "HX40_BOARD_ROOT=", "LD_PRELOAD="})
+            dropped = dropped || v.rfind(name, 0) == 0;
+        if (!dropped) env.emplace_back(v);
     }
-    env.push_back("PATH=" + root + "/" + kStandinDir);
-    env.push_back("HOME=" + root + "/root");
-    env.push_back("TMPDIR=" + root + "/tmp");
-    env.push_back("HX40_BOARD_ROOT=" + root);
+    env.push_back(std::string("PATH=") + kDevicePath);
+    env.push_back(std::string("HOME=") + kDeviceHome);
     return env;
 }
 
-pid_t spawn(const std::vector<std::string>& argv, const Io& io, std::string* error) {
-    Plan p = plan(argv);
-    if (!p.ok) {
-        refuse(argv, p.error);
-        if (error) *error = p.error;
+// Runs bubblewrap with args (standard error to errFd when >= 0) and waits:
+// the child's status, or -1 with why when bubblewrap or the child inside did
+// not start. Bubblewrap writes an "exit-code" status record only for a child
+// it started.
+int sandboxed(const Args& args, int errFd, std::string& why) {
+    int status[2];
+    if (::pipe2(status, O_CLOEXEC) != 0) {
+        why = std::string("no pipe: ") + std::strerror(errno);
         return -1;
     }
-    std::vector<std::string> env = childEnvironment(board::root());
+    constexpr int kStatusFd = 3;
+    Args words = {bubblewrap(), "--json-status-fd", std::to_string(kStatusFd)};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<std::string> env = childEnvironment();
     std::vector<char*> cargv, cenv;
-    for (auto& a : p.argv) cargv.push_back(a.data());
+    for (auto& w : words) cargv.push_back(w.data());
     cargv.push_back(nullptr);
     for (auto& e : env) cenv.push_back(e.data());
     cenv.push_back(nullptr);
 
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
-    if (io.in >= 0) posix_spawn_file_actions_adddup2(&fa, io.in, 0);
-    if (io.out >= 0) posix_spawn_file_actions_adddup2(&fa, io.out, 1);
-    if (io.err >= 0) posix_spawn_file_actions_adddup2(&fa, io.err, 2);
+    if (errFd >= 0) posix_spawn_file_actions_adddup2(&fa, errFd, 2);
+    posix_spawn_file_actions_adddup2(&fa, status[1], kStatusFd);
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     // Children start with the default signal mask and dispositions, whatever
@@ -335,39 +240,85 @@ pid_t spawn(const std::vector<std::string>& argv, const Io& io, std::string* err
     posix_spawnattr_setsigdefault(&attr, &all);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = -1;
-    int rc = posix_spawn(&pid, p.program.c_str(), &fa, &attr, cargv.data(), cenv.data());
+    const int rc = posix_spawn(&pid, cargv[0], &fa, &attr, cargv.data(), cenv.data());
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&fa);
+    ::close(status[1]);
     if (rc != 0) {
-        std::string why = std::string("cannot start: ") + std::strerror(rc);
-        refuse(argv, why);
-        if (error) *error = why;
+        ::close(status[0]);
+        why = std::string("bubblewrap (") + cargv[0] + ") cannot be started: " + std::strerror(rc) +
+              (rc == ENOENT ? " (tools/deps.sh installs it)" : "");
         return -1;
     }
-    std::string line;
-    for (const auto& a : p.argv) line += (line.empty() ? "" : " ") + a;
-    journal("exec", "%s", line.c_str());
-    return pid;
+    int ws = 0;
+    while (::waitpid(pid, &ws, 0) < 0 && errno == EINTR) {
+    }
+    std::string record;
+    ::fcntl(status[0], F_SETFL, O_NONBLOCK);
+    char buf[512];
+    for (ssize_t n; (n = ::read(status[0], buf, sizeof buf)) > 0;) record.append(buf, static_cast<size_t>(n));
+    ::close(status[0]);
+    if (record.find("\"exit-code\"") == std::string::npos) {
+        why = "did not start in the sandbox";
+        return -1;
+    }
+    if (WIFEXITED(ws)) return WEXITSTATUS(ws);
+    return WIFSIGNALED(ws) ? 128 + WTERMSIG(ws) : -1;
 }
 
-int wait(pid_t pid) {
-    if (pid <= 0) return -1;
-    int status = 0;
-    for (;;) {
-        pid_t r = ::waitpid(pid, &status, 0);
-        if (r == pid) break;
-        if (r < 0 && errno == EINTR) continue;
-        return -1;
-    }
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return -1;
+std::string joined(const std::vector<std::string>& argv) {
+    std::string line;
+    for (const auto& a : argv) line += (line.empty() ? "" : " ") + a;
+    return line;
+}
+
+}  // namespace
+
+const std::string& sandboxProblem() {
+    static const std::string problem = [] {
+        int err[2];
+        if (::pipe2(err, O_CLOEXEC) != 0) return std::string("no pipe for the sandbox check");
+        Args a = hostPart();
+        add(a, {"--", "/usr/bin/true"});
+        std::string why;
+        const int rc = sandboxed(a, err[1], why);
+        ::close(err[1]);
+        std::string said;
+        ::fcntl(err[0], F_SETFL, O_NONBLOCK);
+        char buf[512];
+        for (ssize_t n; (n = ::read(err[0], buf, sizeof buf)) > 0;) said.append(buf, static_cast<size_t>(n));
+        ::close(err[0]);
+        if (rc == 0) return std::string();
+        while (!said.empty() && (said.back() == '\n' || said.back() == ' ')) said.pop_back();
+        if (!said.empty()) why = said;
+        else if (rc > 0) why = "the sandbox check ended with status " + std::to_string(rc);
+        std::string text = "child programs cannot run, the sandbox cannot be made: " + why;
+        std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, text.c_str());
+        journal("exec.sandbox", "%s", text.c_str());
+        return text;
+    }();
+    return problem;
 }
 
 int run(const std::vector<std::string>& argv, std::string* error) {
-    pid_t pid = spawn(argv, {}, error);
-    if (pid < 0) return -1;
-    return wait(pid);
+    std::string why;
+    auto refuse = [&] {
+        journal("exec.refused", "%s: %s", joined(argv).c_str(), why.c_str());
+        if (error) *error = why;
+        return -1;
+    };
+    const std::string& root = board::root();
+    if (root.empty()) why = "no board root is open";
+    else if (argv.empty() || argv[0].empty()) why = "empty command";
+    else if (!sandboxProblem().empty()) why = "no sandbox";
+    if (!why.empty()) return refuse();
+    Args a = hostPart();
+    if (!addBoardPart(root, a, why)) return refuse();
+    add(a, {"--chdir", deviceWorkingFolder(root), "--"});
+    a.insert(a.end(), argv.begin(), argv.end());
+    journal("exec", "%s", joined(argv).c_str());
+    const int status = sandboxed(a, -1, why);
+    return status < 0 ? refuse() : status;
 }
 
 }  // namespace board::exec

@@ -1,58 +1,39 @@
-// The exec policy: the one way the program starts another program.
+// The exec layer: the one way the program starts another program.
 //
-// On the simulated board a program resolves only in <root>/sim-bin (stand-ins
-// of our own and a few plain file tools); every absolute path in an argument
-// word, or in the text of a script, is mapped under the board root; a word
-// that would still resolve outside the root is refused. Scripts run under
-// bash through the board's "sh" stand-in, which translates their text.
+// Every child runs in a sandbox made with bubblewrap whose "/" is the board
+// root: the root's own folders are bound in, the host's /usr read-only, /bin
+// (and /sbin, a link to it) holds the board's stand-ins over the device's
+// system tools, /dev holds the board's devices, /proc is the kernel's, and
+// the child gets fresh pid, network, uts and ipc namespaces and no
+// capabilities. Children see the device's paths as they are and can name
+// nothing outside the root, whatever they compute at run time. When the
+// sandbox cannot be made, no child runs.
 #pragma once
 
 #include <string>
-#include <string_view>
-#include <sys/types.h>
 #include <vector>
 
 namespace board::exec {
 
-// Folder of the stand-ins inside the root.
-inline constexpr const char* kStandinDir = "sim-bin";
+// Inside the sandbox the board's own /proc files (mounts, partitions,
+// net/route) are here; /proc is the kernel's.
+inline constexpr const char* kBoardProc = "/sim/proc";
+// A file of the board's /proc: <root>/proc/name, or inside the sandbox
+// (root "") under kBoardProc.
+inline std::string boardProcFile(const std::string& root, const char* name) {
+    return (root.empty() ? std::string(kBoardProc) : root + "/proc") + "/" + name;
+}
 
-// Rewrites every absolute path that starts at a word boundary in text (shell
-// words, redirections, "[ -f ... ]" tests, "." includes, PATH lists) under
-// root. Bodies of here-documents are kept as written: they are data. Paths
-// already inside root are left alone, so the rewrite can be applied twice.
-std::string translateText(std::string_view text, const std::string& root);
-
-// What the policy would run for argv, without running it.
-struct Plan {
-    bool ok = false;
-    std::string error;               // why it was refused
-    std::string program;             // absolute path to execute
-    std::vector<std::string> argv;   // argv[0] is the program's name
-};
-Plan plan(const std::vector<std::string>& argv);
-
-// Descriptors for the child's standard streams (-1 = inherit).
-struct Io {
-    int in = -1;
-    int out = -1;
-    int err = -1;
-};
-
-// Starts argv under the policy. Returns the child's pid, or -1 when the
-// policy refused it or it could not be started (error says why; the refusal
-// is also printed and written to the journal).
-pid_t spawn(const std::vector<std::string>& argv, const Io& io = {}, std::string* error = nullptr);
-
-// Waits for a child started by spawn: its exit status, 128 + signal number
-// when a signal ended it, -1 when it cannot be waited for.
-int wait(pid_t pid);
-
-// spawn + wait: the child's exit status, or -1 when it could not be started.
+// Runs argv in the sandbox and waits for it: the child's exit status
+// (128 + signal number when a signal ended it), or -1 when it could not be
+// started: no sandbox, or no such program inside it (error says why). The
+// program is looked up on the device's PATH inside the sandbox; a script
+// without "#!" runs under /bin/sh.
 int run(const std::vector<std::string>& argv, std::string* error = nullptr);
 
-// The environment given to children: the process's own with PATH set to the
-// stand-in folder and HOME, TMPDIR and HX40_BOARD_ROOT inside the root.
-std::vector<std::string> childEnvironment(const std::string& root);
+// "" when the sandbox can be made on this machine, otherwise why not. Checked
+// once per process; the first check that fails says why on stderr and in the
+// journal.
+const std::string& sandboxProblem();
 
 }  // namespace board::exec

@@ -42,6 +42,8 @@ bool configBlank();
 // v is the version the image carries. 0 or an errno value.
 int program(const std::string& image, const int v[3]);
 void resetRegisters();
+// The output links from the scaler: one window's picture (1) or two (2).
+void setOutputLink(int windows);
 }  // namespace fpga
 
 namespace dsp {

@@ -19,4 +19,8 @@ struct Msg {
 // (-ENXIO: no chip answered or the chip is busy; -EIO: bus fault).
 int transfer(int bus, Msg* msgs, int count);
 
+// Bus recovery: nine clock pulses and a stop condition, which free a chip
+// left holding the data line low in the middle of a byte.
+void recover(int bus);
+
 }  // namespace board::i2c

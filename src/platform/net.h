@@ -4,7 +4,7 @@
 // On the simulated board each interface is a small file <root>/sim/net/<name>
 // of "key = value" lines ('#' starts a comment), written by "hx40-sim init"
 // and by the stand-in ifconfig and udhcpc:
-//   ip   = 192.168.1.239        dotted IPv4 address; missing: no address yet
+//   ip   = 192.168.1.39         dotted IPv4 address; missing: no address yet
 //   mask = 255.255.255.0        dotted IPv4 mask; missing: no address yet
 //   mac  = 02:00:00:00:00:01    six hex pairs separated by ':'
 //   link = 1                    1 cable connected, 0 not
@@ -53,14 +53,18 @@ int webServerPort();
 // proxy_host.
 std::string relayTarget();
 
-// What a factory network record holds that the board decides: the control
-// ports (the device's 5000 and 50000; the simulated board takes board.conf's
-// tcp_port and udp_port, seeded by "hx40-sim init --tcp --udp") and the
-// verbose word (board.conf's verbose, "hx40-sim init --verbose").
+// What the factory values hold that the board decides: in the network
+// record the control ports (the device's 5000 and 50000; the simulated board
+// takes board.conf's tcp_port and udp_port, seeded by "hx40-sim init --tcp
+// --udp") and the verbose word (board.conf's verbose, "hx40-sim init
+// --verbose"); among the tunnel's settings its port (0: the factory values'
+// own; the simulated board takes board.conf's tunnel_port, seeded by
+// "hx40-sim init --tunnel", 1 to 64000).
 struct FactoryControl {
     uint16_t tcpPort = 5000;
     uint16_t udpPort = 50000;
     uint32_t verbose = 0;
+    uint16_t tunnelPort = 0;
 };
 FactoryControl factoryControl();
 

@@ -19,8 +19,17 @@ inline constexpr size_t kEdidSize = 256;
 // connector sends; kNoSignal when nothing is connected.
 int inputFormat(int connector);
 
-// The connector's hot-plug line (high: the source may read the EDID).
+// The connector's hot-plug line (high: the source may read the EDID), and
+// its level as the switch reads it back.
 void setHotPlug(int connector, bool high);
+bool hotPlugHigh(int connector);
+// The HDMI switch's hot-plug control pins: pointed at a connector (on), or
+// released (off).
+void aimHotPlugPins(int connector, bool on);
+
+// The receiver of channel 1 (0) or 2 (1): the colour space it outputs,
+// 0 automatic, 1 RGB, 2 YCbCr.
+void setReceiverColorSpace(int receiver, int value);
 
 // The EDID image offered on the connector's HDMI switch port, and what the
 // port holds now (false when it holds none).
@@ -35,6 +44,14 @@ bool readSinkEdid(int output, uint8_t* image, size_t size);
 // picture and audio.
 void setOutput(int output, bool tmds, bool power5v);
 void setOutputMute(int output, bool muted);
+// The transmitter's sink interrupt: true once after the sink on the output
+// changed (plugged in, pulled out, another EDID).
+bool takeSinkChange(int output);
+// What the transmitter sends: the picture and its pixel clock, and the
+// colour format (0 RGB, 1 YCbCr 4:4:4, 2 YCbCr 4:2:2) with its bits per
+// pixel (24, 30 or 36).
+void setOutputTiming(int output, uint16_t width, uint16_t height, uint32_t clockKHz, bool interlaced);
+void setOutputColor(int output, int format, int bitsPerPixel);
 
 // The serial crosspoint: sources (X) 0..7, destinations (Y) 0..11.
 inline constexpr int kXpointSources = 8;

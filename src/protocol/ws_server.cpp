@@ -10,8 +10,10 @@
 #include "sys/msgq.h"
 #include "sys/print.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -20,7 +22,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <poll.h>
 #include <string>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <thread>
 #include <vector>
 
 std::atomic<uint32_t> wsi_cnt{0};
@@ -236,6 +242,31 @@ int callback_p7k(lws* wsi, lws_callback_reasons reason, void* user, void* in, si
     return 0;
 }
 
+// True when the socket listening on port listens on a loopback address
+// only. It is looked for among the process's descriptors without opening one:
+// there may be none left, and then the library, unable to look the interface
+// up, binds every address instead.
+bool listensOnLoopbackOnly(int port) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
+    std::vector<pollfd> fds(static_cast<size_t>(std::min<rlim_t>(limit.rlim_cur, 65536)));
+    for (size_t i = 0; i < fds.size(); ++i) fds[i].fd = static_cast<int>(i);
+    if (::poll(fds.data(), fds.size(), 0) < 0) return false;
+    for (const pollfd& p : fds) {
+        int listening = 0;
+        socklen_t size = sizeof listening;
+        sockaddr_in a{};
+        socklen_t length = sizeof a;
+        if ((p.revents & POLLNVAL) ||
+            ::getsockopt(p.fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening ||
+            ::getsockname(p.fd, reinterpret_cast<sockaddr*>(&a), &length) != 0 || a.sin_family != AF_INET ||
+            ntohs(a.sin_port) != port)
+            continue;
+        return (ntohl(a.sin_addr.s_addr) >> 24) == 127;
+    }
+    return false;
+}
+
 const lws_protocols kProtocols[] = {
     {"http-only", callback_http, kHttpSessionSize, 0, 0, nullptr, 0},
     {"p7k", callback_p7k, sizeof(P7kSession), 0, 0, nullptr, 0},
@@ -320,6 +351,14 @@ void* lws_service_task(void*) {
         if (ctx == nullptr) {
             std::printf("libwebsocket init failed\n");
             return nullptr;
+        }
+        if (!listensOnLoopbackOnly(info.port)) {
+            // Stopped, and made again a second later, when descriptors may be free.
+            std::printf("web server not listening on %s only: stopped\n", iface.c_str());
+            lws_context_destroy(ctx);
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            if (gInterrupted) return nullptr;
+            continue;
         }
         wrapFileOpen(ctx);
         force_reset = false;

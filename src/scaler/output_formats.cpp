@@ -1,10 +1,14 @@
 #include "scaler/output_formats.h"
 
+#include "core/pm.h"
 #include "platform/journal.h"
 #include "sys/print.h"
 #include "sys/watchdog.h"
 #include "scaler/regs.h"
 #include "scaler/scaler.h"
+#include "video/backend.h"
+
+#include <mutex>
 
 // Timings from the public computer (DMT, CVT, reduced blanking "RB") and
 // television (CEA-861) standards.
@@ -60,6 +64,22 @@ uint16_t PS_PANELACTVST[2];
 uint16_t PS_PANELACTHW[2];
 uint16_t PS_PANELACTVW[2];
 
+namespace {
+std::mutex gAppliedMutex;
+OutputFormat gApplied[2] = {};
+bool gAppliedSet[2] = {false, false};
+}  // namespace
+
+OutputFormat outputTiming(int channel) {
+    const int ch = channel == 1 ? 1 : 0;
+    {
+        std::lock_guard lock(gAppliedMutex);
+        if (gAppliedSet[ch]) return gApplied[ch];
+    }
+    // Nothing applied yet: the stored format's entry.
+    return sysParamTbl[vp.outFrmt[ch] < kOutputFormats ? vp.outFrmt[ch] : 0];
+}
+
 const char* getOutputFormat(int format) {
     if (format < 0 || format >= kOutputFormats) return "Unsupported";
     return sysParamTbl[format].name;
@@ -70,7 +90,22 @@ void set_output_timing(int channel, int format) {
         PRINT(PRINT_GENERAL, "set_output_timing: no format %d for channel %d\r\n", format, channel);
         return;
     }
-    const OutputFormat& f = sysParamTbl[format];
+    OutputFormat f = sysParamTbl[format];
+    if (format == 0) {
+        OutputFormat sink{};
+        if (backEnd_nativeTiming(channel, sink)) {
+            sink.name = f.name;
+            f = sink;
+        } else {
+            PRINT(PRINT_GENERAL, "set_output_timing: channel %d has no native sink; %ux%u\r\n", channel, f.hActive,
+                  f.vActive);
+        }
+    }
+    {
+        std::lock_guard lock(gAppliedMutex);
+        gApplied[channel] = f;
+        gAppliedSet[channel] = true;
+    }
     PS_PANELACTHST[channel] = static_cast<uint16_t>(f.hSync + f.hBack);
     PS_PANELACTVST[channel] = static_cast<uint16_t>(f.vSync + f.vBack);
     PS_PANELACTHW[channel] = f.hActive;
@@ -80,6 +115,7 @@ void set_output_timing(int channel, int format) {
     write_C812(R::OUT_ACT_VST, PS_PANELACTVST[channel], channel, 0);
     write_C812(R::OUT_ACT_HW, PS_PANELACTHW[channel], channel, 0);
     write_C812(R::OUT_ACT_VW, PS_PANELACTVW[channel], channel, 0);
+    backEnd_setOutputTiming(channel, f);
     board::journal("scaler.output_timing", "ch=%d format=%d name=%s active=%ux%u start=%u,%u", channel, format, f.name,
                    f.hActive, f.vActive, PS_PANELACTHST[channel], PS_PANELACTVST[channel]);
 }

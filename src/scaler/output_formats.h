@@ -23,6 +23,10 @@ extern uint16_t PS_PANELACTHW[2];
 extern uint16_t PS_PANELACTVW[2];
 
 // Applies the timing of an output format to the channel's output: sets
-// PS_PANELACT* and the chip's active-picture registers. Native uses the
-// 1080p60 timing until the sink's preferred timing is known here.
+// PS_PANELACT*, the chip's active-picture registers and the channel's
+// transmitters. Native (0) takes the preferred timing of the channel's
+// native sink; without a sink or a readable EDID, the table's (1080p60).
 void set_output_timing(int channel, int format);
+// The timing the channel's output runs now (before any was applied, the
+// table's entry of the stored format, vp.outFrmt).
+OutputFormat outputTiming(int channel);

@@ -153,8 +153,7 @@ void set_clock_p2() {
     reg(R::MCLK, PS_MCLKO, 0);
     uint32_t khz[2];
     for (int ch = 0; ch < 2; ++ch) {
-        const int format = vp.outFrmt[ch] < kOutputFormats ? vp.outFrmt[ch] : 0;
-        khz[ch] = sysParamTbl[format].pixelClockKHz;
+        khz[ch] = outputTiming(ch).pixelClockKHz;
         reg(R::OUT_PCLK_KHZ, khz[ch], ch);
     }
     board::journal("scaler.set_clock_p2", "mclk=%u pclk=%u,%u", PS_MCLKO, khz[0], khz[1]);

@@ -1,5 +1,6 @@
 #include "sys/fpga.h"
 
+#include "core/pm.h"
 #include "platform/hw.h"
 #include "platform/journal.h"
 #include "sys/mydosystem.h"
@@ -98,7 +99,12 @@ int FPGA_init(bool force) {
     return 0;
 }
 
-void iEBsetLVDS() { board::journal("iEBsetLVDS", "-"); }
+void iEBsetLVDS() {
+    // One window in the overlay mode's single layouts, two otherwise.
+    const int windows = vp.numInputs == 1 ? 1 : 2;
+    board::journal("iEBsetLVDS", "windows=%d", windows);
+    board::fpga::setOutputLink(windows);
+}
 
 int DSP_ADAU1442_init() {
     board::journal("dsp.init", "-");

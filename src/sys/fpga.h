@@ -20,7 +20,8 @@ int compare_FPGA_versions(const char* a, const char* b);
 // FPGA is ready afterwards, 1 otherwise.
 int FPGA_init(bool force);
 
-// The output-link set-up step after a window-mode change.
+// The output-link set-up step after a window-mode change: the FPGA's links
+// carry one window's picture or two (vp.numInputs).
 void iEBsetLVDS();
 
 // The audio DSP: start-up and the background poll (0 = answering).

@@ -5,6 +5,7 @@
 #include "platform/panel.h"
 #include "sys/msgq.h"
 #include "sys/print.h"
+#include "sys/timers.h"
 #include "sys/timeutil.h"
 #include "sys/watchdog.h"
 
@@ -27,6 +28,38 @@ struct KeyState {
 
 KeyState gKey[kKeys];
 uint64_t gPrev = 0;
+
+// The word last given to each LED, and the blink cycle.
+std::atomic<uint16_t> gLedWord[board::panel::kLeds] = {};
+std::atomic<bool> gBlinkRunning{false};
+std::atomic<bool> gBlinkDark{false};
+std::atomic<bool> gBlinkRedraw{false};
+
+bool blinks(uint16_t word) { return (word & kLedBlink) != 0; }
+
+bool anyLedBlinks() {
+    for (const auto& w : gLedWord)
+        if (blinks(w)) return true;
+    return false;
+}
+
+// What the LED shows now: a blinking LED is dark in the dark half.
+void showLed(uint16_t word) {
+    const bool dark = blinks(word) && gBlinkDark;
+    board::panel::setLed(dark ? static_cast<uint16_t>(word & ~0x1FF) : word);
+}
+
+void startBlinkIfNeeded() {
+    if (anyLedBlinks() && !gBlinkRunning.exchange(true)) keypadBlinkTimerSet(kBlinkLitMs);
+}
+
+// Every LED change goes through here.
+void setLed(uint16_t word) {
+    const int led = word >> 11;
+    if (led < board::panel::kLeds) gLedWord[led] = word;
+    showLed(word);
+    if (blinks(word)) startBlinkIfNeeded();
+}
 
 bool repeats(int key) { return key == KEY_UP || key == KEY_DOWN || key == KEY_LEFT || key == KEY_RIGHT; }
 
@@ -98,7 +131,7 @@ void released(int key, uint32_t now) {
 }
 
 void allLeds(int r, int g, int b) {
-    for (int led = 0; led < board::panel::kLeds; ++led) board::panel::setLed(build_led_state(led, r, g, b, 0));
+    for (int led = 0; led < board::panel::kLeds; ++led) setLed(build_led_state(led, r, g, b, 0));
 }
 
 }  // namespace
@@ -114,12 +147,27 @@ int keypad_get_locked_status_fp() { return fpanel_lockstat ? 1 : 0; }
 void keypad_lock_fp() {
     int locked = fpanel_lockstat ? 0 : 1;
     fpanel_lockstat = locked;
-    board::panel::setLed(build_led_state(kLockLed, locked ? 7 : 0, 0, 0, 0));
+    setLed(build_led_state(kLockLed, locked ? 7 : 0, 0, 0, 0));
     board::journal("keypad.lock", "%d", locked);
 }
 
+void keypad_blink_expired() {
+    gBlinkDark = true;
+    gBlinkRedraw = true;
+    keypadLedRestoreTimerSet(kBlinkDarkMs);
+}
+
+void keypad_led_restore_expired() {
+    gBlinkDark = false;
+    gBlinkRedraw = true;
+    // Cleared first, so that an LED that starts blinking meanwhile starts
+    // the next cycle itself.
+    gBlinkRunning = false;
+    startBlinkIfNeeded();
+}
+
 uint16_t build_led_state(int led, int r, int g, int b, int blink) {
-    return static_cast<uint16_t>((led << 11) | (r & 7) | (g & 7) << 3 | (b & 7) << 6 | (blink ? 0x200 : 0));
+    return static_cast<uint16_t>((led << 11) | (r & 7) | (g & 7) << 3 | (b & 7) << 6 | (blink ? kLedBlink : 0));
 }
 
 void test_leds() {
@@ -150,7 +198,10 @@ void keypad_reset() {
 
 void keypad_service_queues() {
     _EXMSG m;
-    while (get_message_q(E_EXMSG_TYPE_LED, &m) >= 0) board::panel::setLed(m.key);
+    while (get_message_q(E_EXMSG_TYPE_LED, &m) >= 0) setLed(m.key);
+    if (gBlinkRedraw.exchange(false))
+        for (const auto& w : gLedWord)
+            if (blinks(w)) showLed(w);
     // Keys the protocol injected reach the main task as the program's. Each
     // is a press with no release to wait for, so it ends the menu's waits
     // and cycles the mode as a panel press and release do.

@@ -53,6 +53,16 @@ void keypad_lock_fp();
 
 inline constexpr int kLockLed = 27;
 uint16_t build_led_state(int led, int r, int g, int b, int blink);
+// An LED word with the blink bit (0x200) flashes: lit for kBlinkLitMs (timer
+// 1, keypad blink, then darkens it), dark for kBlinkDarkMs (timer 0, keypad
+// LED restore, then lights it again), for as long as some LED blinks.
+inline constexpr uint16_t kLedBlink = 0x200;
+inline constexpr uint32_t kBlinkLitMs = 400;
+inline constexpr uint32_t kBlinkDarkMs = 400;
+// The expiries of timers 1 and 0; the keypad thread redraws the blinking
+// LEDs at its next scan.
+void keypad_blink_expired();
+void keypad_led_restore_expired();
 // All LEDs off, three colour ramps of eight steps 25 ms apart, all off.
 void test_leds();
 
@@ -67,8 +77,9 @@ void keypad_proc();
 // 3000 ms (key 40), LOCK held 3000 ms (toggles the lock).
 void keypad_step(uint32_t now, uint64_t keys);
 void keypad_reset();
-// Applies the LED queue's commands and forwards the FPANEL queue's keys to
-// KEYPAD with source 1 (every scan in FPNL).
+// Applies the LED queue's commands, redraws blinking LEDs whose half-period
+// ended and forwards the FPANEL queue's keys to KEYPAD with source 1 (every
+// scan in FPNL).
 void keypad_service_queues();
 
 inline constexpr uint32_t kKeyMinPressMs = 20;

@@ -89,7 +89,7 @@ bool I2C_recoverIfNeeded() {
     if (g_i2c_critical_errors <= 10) return false;
     g_i2c_critical_errors = 0;
     PRINT(PRINT_GENERAL, "I2C: more than 10 critical errors, recovering the buses\n");
-    board::journal("i2c.recover", "buses=0-3");
+    for (int bus = 0; bus < board::i2c::kBuses; ++bus) board::i2c::recover(bus);
     return true;
 }
 

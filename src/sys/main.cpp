@@ -10,6 +10,7 @@
 #include "osd/osd.h"
 #include "pending.h"
 #include "platform/board.h"
+#include "platform/exec.h"
 #include "platform/hw.h"
 #include "platform/journal.h"
 #include "platform/sim/ctl.h"
@@ -104,6 +105,7 @@ void* signalThread(void* arg) {
         if (sigwait(set, &sig) != 0) continue;
         if (sig == SIGTERM) {
             std::printf("hx40_app: terminated\n");
+            board::sim::stopRequested();
             sys_exit(0);
         }
         if (sig == SIGINT) {
@@ -112,6 +114,7 @@ void* signalThread(void* arg) {
                 continue;
             }
             std::printf("hx40_app: interrupted\n");
+            board::sim::stopRequested();
             sys_exit(0);
         }
     }
@@ -147,7 +150,9 @@ void registerControl() {
 int main(int argc, char** argv) {
     std::string root = board::rootFromArgsOrEnv(argc, argv);
     std::string error;
-    if (!board::open(root, &error)) {
+    // A second program on the same board would take its control socket,
+    // pid file and serial ports over and delete them when it ends.
+    if (!board::open(root, &error) || !board::lock(&error)) {
         std::fprintf(stderr, "hx40_app: %s\n", error.c_str());
         return 2;
     }
@@ -164,6 +169,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "hx40_app: the simulated board does not start: %s\n", error.c_str());
         sys_exit(1);
     }
+    board::exec::sandboxProblem();  // says once why no child can run, if none can
     pthread_t sigThread{};
     pthread_create(&sigThread, nullptr, signalThread, &stopSignals);
     pthread_detach(sigThread);
@@ -208,6 +214,7 @@ int main(int argc, char** argv) {
     frontEnd_init();
     backEnd_init();
     initOutputResolutions();
+    iEBsetLVDS();
     parameterSanityCheck();
     audioUnmute();
     stInit();

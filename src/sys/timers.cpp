@@ -83,11 +83,12 @@ void onTbarEnable(int) {
     webLockAnnounce(5);
     disable_web_tbar_flg = 0;
 }
-void onKeypadTimer(int num) { board::journal("timer.expired", "%d", num); }
+void onKeypadLedRestore(int) { keypad_led_restore_expired(); }
+void onKeypadBlink(int) { keypad_blink_expired(); }
 
 // The handlers of the numbered timers, in timer order.
-void (*const kHandlers[TIMER_COUNT])(int) = {onKeypadTimer, onKeypadTimer, onOsdMenu,  onOsdRefresh,
-                                             onOsdDelay,    onTbarDelay,   onTbarEnable};
+void (*const kHandlers[TIMER_COUNT])(int) = {onKeypadLedRestore, onKeypadBlink, onOsdMenu,  onOsdRefresh,
+                                             onOsdDelay,         onTbarDelay,   onTbarEnable};
 
 // Arms a numbered timer; its handler is installed even when nobody ran
 // init_timers. 255 for 0 ms (nothing started) or a failure.
@@ -147,6 +148,8 @@ int tbarEnableTimerSet(uint32_t ms) { return arm(TIMER_TBAR_ENABLE, ms); }
 void tbarEnableTimerKill() { start_timer(TIMER_TBAR_ENABLE, 0); }
 int tbarDelayTimerSet(uint32_t ms, int, void (*fn)(void)) { return armCalling(TIMER_TBAR_DELAY, gTbarDelayFn, fn, ms); }
 void tbarDelayTimerKill() { start_timer(TIMER_TBAR_DELAY, 0); }
+int keypadBlinkTimerSet(uint32_t ms) { return arm(TIMER_KEYPAD_BLINK, ms); }
+int keypadLedRestoreTimerSet(uint32_t ms) { return arm(TIMER_KEYPAD_LED, ms); }
 
 Timer_Handler::Timer_Handler(std::function<void()> callback) : callback_(std::move(callback)) {
     sigevent ev{};

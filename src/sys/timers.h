@@ -8,8 +8,8 @@
 #include <time.h>
 
 enum : int {
-    TIMER_KEYPAD_LED = 0,   // keypad LED restore
-    TIMER_KEYPAD_BLINK = 1,
+    TIMER_KEYPAD_LED = 0,   // keypad LED restore: blinking LEDs light again
+    TIMER_KEYPAD_BLINK = 1, // keypad blink: blinking LEDs go dark
     TIMER_OSD_MENU = 2,     // menu time-out
     TIMER_OSD_REFRESH = 3,  // posts key 37 on STLOOP
     TIMER_OSD_DELAY = 4,    // posts key 42 with the stored row on STLOOP
@@ -36,6 +36,8 @@ int tbarEnableTimerSet(uint32_t ms);
 void tbarEnableTimerKill();
 int tbarDelayTimerSet(uint32_t ms, int flag, void (*fn)(void));
 void tbarDelayTimerKill();
+int keypadBlinkTimerSet(uint32_t ms);
+int keypadLedRestoreTimerSet(uint32_t ms);
 
 // A one-shot timer with its own callback (the main task's and the back
 // end's timers).

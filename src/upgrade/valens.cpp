@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <mutex>
 #include <span>
+#include <sys/stat.h>
 #include <vector>
 
 std::atomic<int> valence_update_in_operation_mode{0};
@@ -121,6 +122,7 @@ Version imageVersion(int direction) {
     return v;
 }
 
+// NoImage: none, or an empty one; the flash was not touched.
 enum class Programmed { Done, NoImage, Failed };
 
 bool stillBusy(int status) { return (status & kBusy) != 0; }
@@ -139,6 +141,15 @@ Programmed programFlash() {
     }
     if (image == nullptr) {
         PRINT(PRINT_GENERAL, "\033[33mfailed to fetch file %s - make sure the file exist\033[0m\n", path.c_str());
+        return Programmed::NoImage;
+    }
+    // An empty image would leave the chip erased and report success.
+    struct stat st {};
+    if (::fstat(::fileno(image), &st) == 0 && st.st_size == 0) {
+        std::fclose(image);
+        PRINT(PRINT_GENERAL, "\033[33mthe file %s is empty - nothing is written\033[0m\n", path.c_str());
+        board::journal("valens.program", "%s CH%d refused: %s is empty", pinsOf(direction).label, channel + 1,
+                       name.c_str());
         return Programmed::NoImage;
     }
     PRINT(PRINT_GENERAL, "got file %s from file system\n", path.c_str());

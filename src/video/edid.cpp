@@ -39,9 +39,9 @@ void fixBlock(uint8_t* b) {
 // The data block of the CTA extension with the tag (and, for vendor
 // blocks, the HDMI identifier), as [start, start + 1 + length); nullptr
 // when absent.
-uint8_t* ctaBlock(uint8_t* image, uint8_t tag, size_t* length) {
+const uint8_t* ctaBlock(const uint8_t* image, uint8_t tag, size_t* length) {
     if (image[kExtensionCount] == 0) return nullptr;
-    uint8_t* ext = image + kEdidBlock;
+    const uint8_t* ext = image + kEdidBlock;
     if (ext[0] != kCtaTag) return nullptr;
     size_t end = ext[2];
     if (end < 4 || end > kEdidBlock - 1) end = kEdidBlock - 1;
@@ -63,7 +63,7 @@ uint8_t* ctaBlock(uint8_t* image, uint8_t tag, size_t* length) {
 // extension's checksum is repaired. True when the byte changed.
 bool setCtaBits(uint8_t* image, uint8_t tag, size_t at, uint8_t mask, uint8_t bits) {
     size_t len = 0;
-    uint8_t* block = ctaBlock(image, tag, &len);
+    uint8_t* block = const_cast<uint8_t*>(ctaBlock(image, tag, &len));
     if (block == nullptr || len < at) return false;
     uint8_t v = static_cast<uint8_t>((block[at] & ~mask) | bits);
     if (block[at] == v) return false;
@@ -146,4 +146,49 @@ bool edidSetModeLines(uint8_t* image, const uint8_t* tmpl, int exclusive) {
 
 bool edidSetAudioChannels(uint8_t* image, int eight) {
     return setCtaBits(image, 1, 1, 0x07, eight ? 7 : 1);  // channels - 1
+}
+
+bool edidDecodeDtd(const uint8_t* d, VideoTiming& t) {
+    const unsigned clock = d[0] | d[1] << 8;
+    if (clock == 0) return false;
+    const unsigned hActive = d[2] | (d[4] >> 4) << 8;
+    const unsigned hBlank = d[3] | (d[4] & 0xF) << 8;
+    const unsigned vField = d[5] | (d[7] >> 4) << 8;
+    const unsigned vBlank = d[6] | (d[7] & 0xF) << 8;
+    const unsigned hFront = d[8] | (d[11] >> 6) << 8;
+    const unsigned hSync = d[9] | ((d[11] >> 4) & 3) << 8;
+    const unsigned vFront = (d[10] >> 4) | ((d[11] >> 2) & 3) << 4;
+    const unsigned vSync = (d[10] & 0xF) | (d[11] & 3) << 4;
+    if (hActive == 0 || vField == 0 || hFront + hSync > hBlank || vFront + vSync > vBlank) return false;
+    t = VideoTiming{};
+    t.name = "";
+    t.pixelClockKHz = clock * 10;
+    t.interlaced = (d[17] & 0x80) != 0;
+    t.hActive = static_cast<uint16_t>(hActive);
+    t.hFront = static_cast<uint16_t>(hFront);
+    t.hSync = static_cast<uint16_t>(hSync);
+    t.hBack = static_cast<uint16_t>(hBlank - hFront - hSync);
+    t.vActive = static_cast<uint16_t>(t.interlaced ? 2 * vField : vField);
+    t.vFront = static_cast<uint16_t>(vFront);
+    t.vSync = static_cast<uint16_t>(vSync);
+    t.vBack = static_cast<uint16_t>(vBlank - vFront - vSync);
+    return true;
+}
+
+bool edidPreferredTiming(const uint8_t* image, VideoTiming& t) {
+    return edidImageValid(image) && edidDecodeDtd(image + kNativeDtd, t);
+}
+
+SinkColorCaps edidSinkColorCaps(const uint8_t* image) {
+    SinkColorCaps caps;
+    if (!edidImageValid(image) || image[kExtensionCount] == 0 || image[kEdidBlock] != kCtaTag) return caps;
+    const uint8_t flags = image[kEdidBlock + 3];
+    caps.ycbcr444 = (flags & 0x20) != 0;
+    caps.ycbcr422 = (flags & 0x10) != 0;
+    size_t len = 0;
+    if (const uint8_t* vsdb = ctaBlock(image, 3, &len); vsdb != nullptr && len >= 6) {
+        if (vsdb[6] & 0x20) caps.maxBitsPerPixel = 36;
+        else if (vsdb[6] & 0x10) caps.maxBitsPerPixel = 30;
+    }
+    return caps;
 }

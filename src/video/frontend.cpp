@@ -12,10 +12,12 @@
 #include "sys/print.h"
 #include "sys/timeutil.h"
 #include "sys/watchdog.h"
+#include "upgrade/valens.h"
 #include "video/crosspoint.h"
 #include "video/edid.h"
 #include "video/preferred_timing.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -36,6 +38,19 @@ bool gSeenValid = false;
 int gIncline = -1;
 // Inputs whose EDID image differs from what their switch port held at start.
 bool gEdidChangedAtStart[kEdidInputs] = {};
+// Hot-plug pulses ended on each connector (the line raised again).
+std::atomic<unsigned> gHotPlugPulses[board::video::kConnectors] = {};
+
+// The HDBaseT inputs (HDBT 1 and 2) come through the receiving
+// transceivers of CH1 and CH2. A source at the far end of the link sees a
+// hot-plug only through its transceiver: the switch poll holds the
+// transceiver while the input's line is low and resets it after a pulse.
+constexpr int kHdbtConnector[2] = {6, 7};
+struct HdbtReceiver {
+    bool held = false;
+    unsigned pulses = 0;  // the pulses it has followed
+};
+HdbtReceiver gHdbtRx[2];  // the main task's poll only
 
 bool validFormat(int f) { return f >= 0 && f <= kInputFormatLast; }
 
@@ -82,7 +97,10 @@ void hotPlugPulse(const bool* connectors) {
     if (!any) return;
     Sleep(kHotPlugPulseMs);
     for (int c = 0; c < board::video::kConnectors; ++c)
-        if (connectors[c]) board::video::setHotPlug(c, true);
+        if (connectors[c]) {
+            board::video::setHotPlug(c, true);
+            ++gHotPlugPulses[c];
+        }
 }
 
 void pulseOne(int connector) {
@@ -90,6 +108,18 @@ void pulseOne(int connector) {
     if (connector < 0 || connector >= board::video::kConnectors) return;
     mask[connector] = true;
     hotPlugPulse(mask);
+}
+
+// The receiver's output colour space for the video input it carries.
+void receiverColorSpace(int channel, int vidInput, int value) {
+    // A VGA input has no YCbCr path.
+    if ((vidInput == 28 || vidInput == 29) && value == 2) value = 0;
+    {
+        MutexLock lock(frontend_mutex);
+        ADV7842_incline(static_cast<uint8_t>(channel));
+    }
+    board::journal("frontEnd_setColorSpace", "channel=%d value=%d", channel, value);
+    board::video::setReceiverColorSpace(channel, value);
 }
 
 }  // namespace
@@ -114,6 +144,8 @@ void frontEnd_init() {
         EP9442_HdmiEnHdcp(inp, PM_I[inp].HDCP_MODE);
     }
     ADG2188_init();
+    // The hot-plug pins rest on channel 2's input.
+    EP9442_aimHPDHdmiVidInput(1, PM.SEL_INPUT[1] - 1);
     for (int ch = 0; ch < 2; ++ch) {
         gInInitialize[ch] = 1;
         frontEnd_setVidInput(ch, vp.chData[ch].vidInput);
@@ -134,6 +166,7 @@ void frontEnd_setVidInput(int channel, int vidInput) {
         rx.routedAt = getCurrMsCount();
     }
     board::journal("frontEnd_setVidInput", "channel=%d vidInput=%d connector=%d", channel, vidInput, c);
+    if (c >= 0) receiverColorSpace(channel, vidInput, PM_I[c].COLOR_SPACE);
 }
 
 void frontEnd_poll() {
@@ -245,14 +278,7 @@ void issueHPD(int inp) {
 
 void frontEnd_setColorSpace(int channel, int value) {
     if (channel != 0 && channel != 1) return;
-    int v = vp.chData[channel].vidInput;
-    // A VGA input has no YCbCr 4:2:2 path.
-    if ((v == 28 || v == 29) && value == 2) value = 0;
-    {
-        MutexLock lock(frontend_mutex);
-        ADV7842_incline(static_cast<uint8_t>(channel));
-    }
-    board::journal("frontEnd_setColorSpace", "channel=%d value=%d", channel, value);
+    receiverColorSpace(channel, vp.chData[channel].vidInput, value);
 }
 
 void get_info_panas(char*) {}
@@ -266,7 +292,10 @@ int ADV7842_incline(uint8_t receiver) {
     return 0;
 }
 
-void EP9442_aimHPDHdmiVidInput(int on, int inp) { board::journal("EP9442_aimHPDHdmiVidInput", "on=%d inp=%d", on, inp); }
+void EP9442_aimHPDHdmiVidInput(int on, int inp) {
+    board::journal("EP9442_aimHPDHdmiVidInput", "on=%d inp=%d", on, inp);
+    board::video::aimHotPlugPins(inp, on != 0);
+}
 
 void EP9442_HdmiEnHdcp(int inp, int on) {
     board::journal("EP9442_HdmiEnHdcp", "inp=%d on=%d", inp, on);
@@ -280,8 +309,25 @@ void EP9442_MwRxSetInternalEdid(const uint8_t* edid, int video_input) {
     board::video::loadEdid(c, edid, kEdidBytes);
 }
 
-// The switch needs nothing between polls on this board.
-void EP9442_pollRX() {}
+void EP9442_pollRX() {
+    // Not while a transceiver's flash is programmed, nor in power saving
+    // (every transceiver is held then).
+    if (valence_update_in_operation_mode != 0 || gPowerSave) return;
+    for (int ch = 0; ch < 2; ++ch) {
+        const int c = kHdbtConnector[ch];
+        HdbtReceiver& rx = gHdbtRx[ch];
+        const unsigned pulses = gHotPlugPulses[c];
+        if (!board::video::hotPlugHigh(c)) {
+            if (!rx.held) shut_valens(valense_input, ch);
+            rx.held = true;
+        } else if (rx.held || pulses != rx.pulses) {
+            // Also after a pulse that began and ended between two polls.
+            reset_valens(valense_input, ch);
+            rx.held = false;
+        }
+        rx.pulses = pulses;
+    }
+}
 
 void pulseInputHotPlug() {
     bool mask[board::video::kConnectors] = {};

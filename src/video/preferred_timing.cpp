@@ -1,5 +1,7 @@
 #include "video/preferred_timing.h"
 
+#include "video/edid.h"
+
 namespace {
 
 struct Timing {
@@ -34,41 +36,12 @@ constexpr Timing kTimings[kPreferredTimings] = {
     {"2k60",              147000, 2048,   48,  32,  80, 1080,  3, 10, 18, true,  false},
 };
 
-// The image size written into each descriptor: a 0.3 mm pixel pitch.
-constexpr unsigned kPitchTenthsMm = 3;
-
-constexpr uint8_t lo8(unsigned v) { return static_cast<uint8_t>(v & 0xFF); }
-
-// The 18-byte detailed timing descriptor of the EDID standard (digital
-// separate sync, no borders, no stereo).
 constexpr PreferredTiming encode(const Timing& t) {
     PreferredTiming p{};
     for (int i = 0; i < 19 && t.name[i] != '\0'; ++i) p.name[i] = t.name[i];
-    const unsigned clock = t.pixelClockKHz / 10;  // units of 10 kHz
-    const unsigned hBlank = t.hFront + t.hSync + t.hBack;
-    const unsigned vBlank = t.vFront + t.vSync + t.vBack;
-    const unsigned hMm = (t.hActive * kPitchTenthsMm + 5) / 10;
-    const unsigned vMm = (t.vActive * kPitchTenthsMm + 5) / 10;
-    uint8_t* d = p.descriptor;
-    d[0] = lo8(clock);
-    d[1] = lo8(clock >> 8);
-    d[2] = lo8(t.hActive);
-    d[3] = lo8(hBlank);
-    d[4] = static_cast<uint8_t>(((t.hActive >> 8) & 0xF) << 4 | ((hBlank >> 8) & 0xF));
-    d[5] = lo8(t.vActive);
-    d[6] = lo8(vBlank);
-    d[7] = static_cast<uint8_t>(((t.vActive >> 8) & 0xF) << 4 | ((vBlank >> 8) & 0xF));
-    d[8] = lo8(t.hFront);
-    d[9] = lo8(t.hSync);
-    d[10] = static_cast<uint8_t>((t.vFront & 0xF) << 4 | (t.vSync & 0xF));
-    d[11] = static_cast<uint8_t>(((t.hFront >> 8) & 0x3) << 6 | ((t.hSync >> 8) & 0x3) << 4 |
-                                 ((t.vFront >> 4) & 0x3) << 2 | ((t.vSync >> 4) & 0x3));
-    d[12] = lo8(hMm);
-    d[13] = lo8(vMm);
-    d[14] = static_cast<uint8_t>(((hMm >> 8) & 0xF) << 4 | ((vMm >> 8) & 0xF));
-    d[15] = 0;
-    d[16] = 0;
-    d[17] = static_cast<uint8_t>(0x18 | (t.vSyncPositive ? 0x04 : 0) | (t.hSyncPositive ? 0x02 : 0));
+    const VideoTiming v{t.name,    t.pixelClockKHz, t.hActive, t.hFront, t.hSync, t.hBack,
+                        t.vActive, t.vFront,        t.vSync,   t.vBack,  false};
+    edidEncodeDtd(p.descriptor, v, t.hSyncPositive, t.vSyncPositive);
     return p;
 }
 

@@ -89,7 +89,7 @@ TEST(DeviceCommands, EthPortMovesTheControlPortsWhileTheDeviceRuns) {
     EXPECT_EQ(ask(first, "#"), "~01@ OK\r\n");  // an accepted connection stays
     LoopbackTcp refused;
     EXPECT_FALSE(refused.connect(dev.tcpPort));
-    EXPECT_NE(toolsLog(dev).find("sh <root>/root/persist/configure_network\n"), std::string::npos) << toolsLog(dev);
+    EXPECT_NE(toolsLog(dev).find("date\nifconfig eth0 down\n"), std::string::npos) << toolsLog(dev);
 
     // A port another program holds is not taken: the one in service stays, stored and serving.
     const int busy = freePort(SOCK_STREAM);
@@ -216,6 +216,10 @@ TEST(DeviceCommands, NetworkSettingsAreStoredAndAppliedOnTheBoard) {
         const char* sent;
         const char* reply;
     } cases[] = {
+        // A fresh board's eth0 and routes hold its stored (factory) record.
+        {"#NET-IP?", "~01@NET-IP 192.168.1.39\r\n"},
+        {"#NET-MASK?", "~01@NET-MASK 255.255.0.0\r\n"},
+        {"#NET-GATE?", "~01@NET-GATE 192.168.0.1\r\n"},
         {"#NET-IP 192.168.1.50", "~01@NET-IP 192.168.1.50 OK\r\n"},
         {"#NET-MASK 255.255.255.0", "~01@NET-MASK 255.255.255.0 OK\r\n"},
         {"#NET-GATE 192.168.1.1", "~01@NET-GATE 192.168.1.1 OK\r\n"},
@@ -264,7 +268,7 @@ TEST(DeviceCommands, WebSecurityRestartsTheDaemonAndHidesPasswords) {
     EXPECT_EQ(requester.until("\r\n"), "~01@WEB-USER admin\r\n");
     EXPECT_EQ(requester.until("\r\n"), "~01@WEB-PASSW ****\r\n");
     // Two saves, two restarts of the web daemon with the settings file.
-    const std::string daemon = "httpd -h <root>/root/app/memfiles/web -c <root>/root/persist/httpd.conf\n";
+    const std::string daemon = "httpd -h /root/app/memfiles/web -c /root/persist/httpd.conf\n";
     EXPECT_TRUE(dev.waitFor([&] {
         const std::string log = toolsLog(dev);
         const size_t at = log.find(daemon);

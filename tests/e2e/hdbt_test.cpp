@@ -75,6 +75,34 @@ TEST(Hdbt, AnOlderTransceiverIsReprogrammedAtStartWithTheNoticeOnTheOsd) {
     EXPECT_EQ(dev.stop(), 0);
 }
 
+TEST(Hdbt, AProgrammingThatStoppedPartWayIsTriedAgainAtTheNextStart) {
+    SimDevice dev;
+    const std::string image = dev.read("root/app/memfiles/" + imageName(dev, "VS100R"));
+    write(dev.file("sim/spiflash/rx-ch2.bin"), vs100Image(false, 1, 0, 0, 2000));
+    const std::string conf = dev.read("sim/board.conf");
+    // The flash takes the erase and the first page, then stays busy.
+    write(dev.file("sim/board.conf"), conf + "spiflash.rx-ch2.stuck_after = 1\n");
+    std::string why;
+    ASSERT_TRUE(dev.start({}, &why)) << why;
+    ASSERT_TRUE(dev.waitJournal("valens.init attempted=1 updated=0", kWaitMs)) << dev.journal();
+    EXPECT_NE(dev.journal().find("valens.program RX CH2 failed: the flash stayed busy"), std::string::npos);
+    EXPECT_EQ(dev.read("sim/spiflash/rx-ch2.bin"), image.substr(0, 256));
+    EXPECT_EQ(dev.stop(), 0);
+
+    // The half-written chip cannot boot: it reports no firmware, and the
+    // next start programs it again.
+    write(dev.file("sim/board.conf"), conf);
+    const size_t from = dev.journal().size();
+    ASSERT_TRUE(dev.start({}, &why)) << why;
+    ASSERT_TRUE(dev.waitFor([&] { return dev.journal().find("valens.init ", from) != std::string::npos; }, kWaitMs));
+    const std::string j = dev.journal().substr(from);
+    EXPECT_TRUE(inOrder(j, {"valens.compare RX CH2 running=0.0.0 ", "valens.update RX CH2 done",
+                            "valens.init attempted=1 updated=1"}))
+        << j;
+    EXPECT_EQ(dev.read("sim/spiflash/rx-ch2.bin"), image);
+    EXPECT_EQ(dev.stop(), 0);
+}
+
 TEST(Hdbt, TheFirmwareDocumentAnswersOverTcp) {
     SimDevice dev;
     const std::string md5 = " 0123456789abcdef0123456789abcdef ";

@@ -1,6 +1,7 @@
 #include "support/pty_read.h"
 #include "support/menu_keys.h"
 #include "support/sim_device.h"
+#include "unit/protocol/loopback.h"
 
 #include <fcntl.h>
 #include <fstream>
@@ -8,6 +9,7 @@
 #include <string>
 #include <unistd.h>
 
+using hx40test::LoopbackTcp;
 using hx40test::SimDevice;
 
 using hx40test::readFor;
@@ -25,6 +27,11 @@ void startAndSettle(SimDevice& dev, const std::vector<std::string>& args = {}) {
 // Waits for a journal line written after the first `from` bytes.
 bool waitJournalAfter(SimDevice& dev, size_t from, const std::string& needle) {
     return dev.waitFor([&] { return dev.journal().find(needle, from) != std::string::npos; }, kWaitMs);
+}
+
+std::string ask(LoopbackTcp& tcp, const std::string& line) {
+    if (!tcp.send(line)) return "(not sent)";
+    return tcp.until("\r\n", kWaitMs);
 }
 
 std::string channels(SimDevice& dev) {
@@ -190,10 +197,43 @@ TEST(MainTask, TheInputsOfferTheirStoredEdidsAndPulseHotPlugOnlyWhenTheyChanged)
     EXPECT_EQ(sum % 256, 0u);
     EXPECT_NE(dev.journal().find("pulseInputHotPlug changed EDIDs"), std::string::npos);
     EXPECT_NE(dev.ctl("state").find("input 8 format none hotplug high pulses 1 hdcp on edid 256"), std::string::npos);
+    // The far sources of the HDBaseT inputs see the pulse through their
+    // receiving transceivers; the switch's pins rest on channel 2's input.
+    EXPECT_TRUE(dev.waitJournal("valens.reset RX CH1", kWaitMs));
+    EXPECT_TRUE(dev.waitJournal("valens.reset RX CH2", kWaitMs));
+    EXPECT_NE(dev.ctl("state").find("hotplug pins input 2\n"), std::string::npos);
     EXPECT_EQ(dev.stop(), 0);
     // The switch ports kept the images: no pulse at the next start.
+    const size_t from = dev.journal().size();
     startAndSettle(dev);
     EXPECT_NE(dev.journal().find("pulseInputHotPlug none changed"), std::string::npos);
     EXPECT_NE(dev.ctl("state").find("input 1 format none hotplug high pulses 0"), std::string::npos);
+    EXPECT_EQ(dev.journal().find("valens.reset RX", from), std::string::npos);
+    EXPECT_EQ(dev.stop(), 0);
+}
+
+TEST(MainTask, TheOutputsFollowTheirSinks) {
+    SimDevice dev;
+    startAndSettle(dev);
+    auto sends = [&](int n, const std::string& what) {
+        return dev.waitFor(
+            [&] { return dev.ctl("state").find("output " + std::to_string(n) + " sends " + what + "\n") != std::string::npos; },
+            kWaitMs);
+    };
+    // Both channels' formats are native: each output sends what its sink prefers.
+    EXPECT_TRUE(sends(1, "1920x1080 148500 kHz rgb 24-bit")) << dev.ctl("state");
+    EXPECT_EQ(dev.ctl("sink 1 on 720p60"), "OK sink 1 on 720p60\n");
+    EXPECT_TRUE(sends(1, "1280x720 74250 kHz rgb 24-bit")) << dev.ctl("state");
+    EXPECT_TRUE(sends(2, "1280x720 74250 kHz rgb 24-bit"));
+    EXPECT_TRUE(sends(3, "1920x1080 148500 kHz rgb 24-bit")) << "channel 2's sink did not change";
+    EXPECT_EQ(dev.ctl("sink 3 dvi 1024x768@60"), "OK sink 3 dvi 1024x768@60\n");
+    EXPECT_TRUE(sends(3, "1024x768 65000 kHz rgb 24-bit"));
+    // Deep colour and YCbCr 4:4:4 from a control system reach the HDMI sinks.
+    LoopbackTcp tcp(dev.tcpPort);
+    EXPECT_EQ(ask(tcp, "#Y 0,243,1\r"), "~01@Y 0,243,1 OK\r\n");
+    EXPECT_EQ(ask(tcp, "#Y 0,244,1\r"), "~01@Y 0,244,1 OK\r\n");
+    EXPECT_TRUE(sends(1, "1280x720 74250 kHz ycbcr444 36-bit")) << dev.ctl("state");
+    EXPECT_TRUE(sends(3, "1024x768 65000 kHz rgb 24-bit")) << "a DVI sink stays RGB at 24 bits";
+    EXPECT_NE(dev.ctl("state").find("link windows 2\n"), std::string::npos) << "the FPGA's output links";
     EXPECT_EQ(dev.stop(), 0);
 }

@@ -14,7 +14,8 @@ TEST(NetworkSettings, StartUpReadsWhatTheBootScriptReported) {
 
     SimDevice dev;
     // A fresh board starts with the settings files of a device after its boot.
-    EXPECT_EQ(dev.read("root/persist/network_stat"), "dhcp: OFF\nip:   192.168.1.239\nmask: 255.255.255.0\ngw:   0.0.0.0\n");
+    EXPECT_EQ(dev.read("root/persist/network_stat"),
+              "dhcp: OFF\nip:   192.168.1.39\nmask: 255.255.0.0\ngw:   192.168.0.1\n");
     EXPECT_EQ(dev.read("root/persist/httpd.conf"), "/:admin:admin\n");
     EXPECT_EQ(dev.read("root/app/conf/serial.conf"), "COM_232_BAUDRATE=1\n");
     EXPECT_NE(dev.read("sim/board.conf").find("tcp_port = " + std::to_string(dev.tcpPort) + "\n"), std::string::npos);

@@ -2,10 +2,12 @@
 // control system uses them over TCP: the board's clock, programs run on the
 // board, its chips, power saving, the delayed factory reset, and the serial
 // settings of the tunnel and the user ports.
+#include "e2e/escapes.h"
 #include "e2e/settled_device.h"
 #include "support/sim_device.h"
 #include "unit/protocol/loopback.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
@@ -54,20 +56,72 @@ TEST(OlderHandlers, TimeMovesOnlyTheBoardsClock) {
     EXPECT_EQ(dev.stop(), 0);
 }
 
-TEST(OlderHandlers, SystemRunsOnlyTheBoardsProgramsOnTheBoardsFiles) {
+TEST(OlderHandlers, SystemRunsInASandboxWhoseRootIsTheBoard) {
     const std::string probe = "/tmp/hx40-e2e-probe-" + std::to_string(::getpid());
+    const std::string host = hostName();
     SimDevice dev;
     startAndSettle(dev);
     LoopbackTcp tcp(dev.tcpPort);
-    EXPECT_EQ(ask(tcp, "#SYSTEM id\r"), "~01@SYSTEM id ERR 003\r\n");
-    EXPECT_EQ(ask(tcp, "#SYSTEM /usr/bin/id\r"), "~01@SYSTEM /usr/bin/id ERR 003\r\n");
     // The board's own touch, on the board's /tmp.
     EXPECT_EQ(ask(tcp, "#SYSTEM /usr/bin/touch " + probe + "\r"), "~01@SYSTEM /usr/bin/touch " + probe + " OK\r\n");
     EXPECT_TRUE(std::filesystem::exists(dev.file(probe.substr(1))));
     EXPECT_FALSE(std::filesystem::exists(probe));
     EXPECT_EQ(ask(tcp, "#SYSTEM reboot\r"), "~01@SYSTEM reboot OK\r\n");  // the board's stand-in
     EXPECT_NE(dev.read("sim/tools.log").find("reboot"), std::string::npos);
+    EXPECT_EQ(ask(tcp, "#SYSTEM hostname ESC-host\r"), "~01@SYSTEM hostname ESC-host OK\r\n");
+    EXPECT_EQ(dev.read("sim/hostname"), "ESC-host\n") << "the board's name";
+    EXPECT_EQ(ask(tcp, "#SYSTEM no-such-program\r"), "~01@SYSTEM no-such-program ERR 003\r\n");
+
+    // Every way out answers OK: it ran, inside.
+    for (const std::string& line : escapeAttempts(dev))
+        EXPECT_EQ(ask(tcp, "#SYSTEM " + line + "\r"), "~01@SYSTEM " + line + " OK\r\n");
+    // The same from a script that another script starts by its path.
+    std::ofstream(dev.file("tmp/attempts.sh")) << escapeScript(dev);
+    std::ofstream(dev.file("tmp/outer.sh")) << "/tmp/attempts.sh\n";
+    std::filesystem::permissions(dev.file("tmp/attempts.sh"), std::filesystem::perms(0755));
+    std::filesystem::permissions(dev.file("tmp/outer.sh"), std::filesystem::perms(0755));
+    EXPECT_EQ(ask(tcp, "#SYSTEM /tmp/outer.sh\r"), "~01@SYSTEM /tmp/outer.sh OK\r\n");
+    const std::string first = dev.read("tmp/first");
+    EXPECT_EQ(std::count(first.begin(), first.end(), '\n'), 2) << first;
+    // A link a child leaves where the program writes: the program resolves
+    // it on the board, as the child sees it.
+    std::string parent = dev.parent();
+    for (size_t at = 0; (at = parent.find('/', at)) != std::string::npos;) parent.replace(at, 1, "${P}");
+    const std::string link = "sh -c P=${PWD:0:1};rm${IFS}-r${IFS}/root/app/conf;ln${IFS}-s${IFS}" + parent +
+                             "${IFS}/root/app/conf";
+    EXPECT_EQ(ask(tcp, "#SYSTEM " + link + "\r"), "~01@SYSTEM " + link + " OK\r\n");
+    EXPECT_EQ(std::filesystem::read_symlink(dev.file("root/app/conf")), dev.parent());
+    ask(tcp, "#LABELS a,b,c,d,e,f,g,h\r");
+    // The board's state files, which the program writes without looking for
+    // links, cannot be replaced by one.
+    const std::string rtc = "sh -c P=${PWD:0:1};ln${IFS}-sf${IFS}" + parent + "${P}rtc${IFS}/sim/rtc";
+    EXPECT_EQ(ask(tcp, "#SYSTEM " + rtc + "\r"), "~01@SYSTEM " + rtc + " OK\r\n");
+    EXPECT_EQ(ask(tcp, "#TIME Tue,29-02-2000,23:59:58\r"), "~01@TIME Tue,29-02-2000,23:59:58 OK\r\n");
+    expectEscapesStayedInside(dev, host);
     EXPECT_EQ(ask(tcp, "#POWER?\r"), "~01@POWER 1\r\n");  // still running
+    EXPECT_EQ(dev.stop(), 0);
+}
+
+// On a machine where the sandbox cannot be made nothing runs on the host
+// instead: SYSTEM answers its error, and the reason is said once.
+TEST(OlderHandlers, WithoutASandboxSystemAnswersAnErrorAndRunsNothing) {
+    SimDevice dev;
+    ::setenv("HX40_TEST_WITHOUT_BUBBLEWRAP", "1", 1);
+    startAndSettle(dev);
+    ::unsetenv("HX40_TEST_WITHOUT_BUBBLEWRAP");
+    LoopbackTcp tcp(dev.tcpPort);
+    EXPECT_EQ(ask(tcp, "#SYSTEM touch /tmp/ran\r"), "~01@SYSTEM touch /tmp/ran ERR 003\r\n");
+    EXPECT_EQ(ask(tcp, "#SYSTEM reboot\r"), "~01@SYSTEM reboot ERR 003\r\n");
+    EXPECT_FALSE(std::filesystem::exists(dev.file("tmp/ran")));
+    EXPECT_FALSE(std::filesystem::exists("/tmp/ran"));
+    EXPECT_EQ(dev.read("sim/tools.log"), "");
+    const std::string why = "child programs cannot run, the sandbox cannot be made: bubblewrap";
+    const std::string log = dev.log(), journal = dev.journal();
+    EXPECT_EQ(log.find(why), log.rfind(why)) << log;
+    EXPECT_NE(log.find("hx40_app: " + why), std::string::npos) << log;
+    EXPECT_EQ(journal.find("exec.sandbox " + why), journal.rfind("exec.sandbox ")) << journal;
+    EXPECT_NE(journal.find("exec.refused touch /tmp/ran: no sandbox\n"), std::string::npos) << journal;
+    EXPECT_EQ(ask(tcp, "#POWER?\r"), "~01@POWER 1\r\n");  // the device runs on
     EXPECT_EQ(dev.stop(), 0);
 }
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 
 using namespace hx40test;
 
@@ -62,6 +63,30 @@ TEST(Tunnel, PtnlCfgMovesTheTunnelBetweenTcpAndUdp) {
         EXPECT_EQ(term.take(8, kWaitMs), "over tcp");
     }
     EXPECT_EQ(dev.stop(), 0);
+}
+
+TEST(Tunnel, EachBoardTunnelsOnThePortItWasPreparedWith) {
+    SimDevice first, second;
+    ASSERT_NE(first.tunnelPort, second.tunnelPort);
+    startAndSettle(first);
+    startAndSettle(second);
+    for (SimDevice* dev : {&first, &second}) {
+        const std::string port = std::to_string(dev->tunnelPort);
+        ASSERT_TRUE(dev->waitJournal("ptnl.listen tcp port=" + port + "\n", kWaitMs)) << dev->journal();
+        LoopbackTcp control(dev->tcpPort);
+        EXPECT_EQ(ask(control, "#PTNL-CFG?\r"), "~01@PTNL-CFG TCP," + port + "\r\n");
+        // A burst far past what the serial line holds reaches this board's
+        // port whole.
+        std::string burst = "to " + dev->root() + "\n";
+        for (size_t i = 0; burst.size() < 200 * 1024; ++i) burst += static_cast<char>('!' + i * 7 % 90);
+        SerialTerminal term(dev->root(), "ttyS2");
+        LoopbackTcp client(dev->tunnelPort);
+        std::thread sender([&] { client.send(burst); });
+        EXPECT_TRUE(term.take(burst.size(), kWaitMs) == burst) << "the burst arrived short or changed";
+        sender.join();
+    }
+    EXPECT_EQ(first.stop(), 0);
+    EXPECT_EQ(second.stop(), 0);
 }
 
 TEST(Tunnel, APortInUseLeavesTheTunnelIdleAndTheProgramRunning) {

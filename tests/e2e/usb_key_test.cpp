@@ -1,6 +1,7 @@
 // The USB key of the simulated board as a person plugs it into the running
 // program: "hx40-sim ctl ROOT usb insert|remove".
 #include "support/sim_device.h"
+#include "support/temp_board.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -34,6 +35,15 @@ TEST(UsbKey, AKeyPlugsInAsDiskAndPartitionAndComesOutAgain) {
     EXPECT_EQ(std::system(("cd " + d.file("sim") + " && " + sim + " usb insert sdc pkg >/dev/null").c_str()), 0);
     EXPECT_EQ(d.read("sim/usb/sdc1/Selka/version.md5sum"), "1.0.0 0123456789abcdef0123456789abcdef zImage\n");
     EXPECT_EQ(d.ctl("usb remove sdc"), "OK remove sdc\n");
+
+    // The mounts file is the board's, which children write: pulling a key
+    // out empties its mount's folder on the board, never one outside it.
+    std::filesystem::create_directories(d.parent() + "/victim");
+    std::ofstream(d.parent() + "/victim/kept") << "x";
+    EXPECT_EQ(d.ctl("usb insert sdc " + d.file("sim/pkg")), "OK insert sdc\n");
+    std::ofstream(d.file("proc/mounts"), std::ios::app) << "/dev/sdc1 /../victim vfat rw 0 0\n";
+    EXPECT_EQ(d.ctl("usb remove sdc"), "OK remove sdc\n");
+    EXPECT_EQ(hx40test::readFile(d.parent() + "/victim/kept"), "x");
     EXPECT_EQ(d.stop(), 0);
 }
 

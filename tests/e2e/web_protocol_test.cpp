@@ -1,12 +1,20 @@
 // The running program as web pages and control systems reach it: the
 // control protocol over websocket next to TCP, files over HTTP, the web
-// server's restart and the interrupt signal.
+// server's restart, the interrupt signal, and where the server listens.
 #include "support/sim_device.h"
+#include "unit/protocol/loopback.h"
 #include "unit/protocol/web_client.h"
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <thread>
 
 using namespace hx40test;
 
@@ -130,4 +138,74 @@ TEST_F(WebDevice, TheInterruptStopsOnlyTheWebServer) {
     EXPECT_EQ(tcp.until("\r\n"), "~01@ OK\r\n");
     EXPECT_EQ(dev_.ctl("ws-reset"), "ERR no web server runs\n");
     EXPECT_EQ(dev_.stop(), 0);
+}
+
+namespace {
+
+// The TCP sockets a process listens on, as "address:port".
+std::vector<std::string> listeningSockets(pid_t pid) {
+    std::set<std::string> inodes;
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(fds, ec)) {
+        const std::string link = std::filesystem::read_symlink(e.path(), ec).string();
+        if (link.rfind("socket:[", 0) == 0) inodes.insert(link.substr(8, link.size() - 9));
+    }
+    std::vector<std::string> out;
+    std::ifstream table("/proc/" + std::to_string(pid) + "/net/tcp");
+    std::string line;
+    std::getline(table, line);
+    while (std::getline(table, line)) {
+        std::istringstream f(line);
+        std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+        f >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode;
+        if (state != "0A" || inodes.count(inode) == 0) continue;
+        const unsigned long address = std::stoul(local.substr(0, 8), nullptr, 16);
+        const unsigned long port = std::stoul(local.substr(9), nullptr, 16);
+        out.push_back(std::to_string(address & 0xFF) + "." + std::to_string((address >> 8) & 0xFF) + "." +
+                      std::to_string((address >> 16) & 0xFF) + "." + std::to_string(address >> 24) + ":" +
+                      std::to_string(port));
+    }
+    return out;
+}
+
+}  // namespace
+
+// With its descriptors used up, a restart of the web server must not leave
+// it listening on every interface.
+TEST(WebServer, ListensOnlyOnLoopbackAlsoAtTheDescriptorLimit) {
+#ifdef HX40_SANITIZED
+    GTEST_SKIP() << "the sanitizers' runtime needs descriptors of its own: without any left it reports faults that "
+                    "are none";
+#endif
+    SimDevice dev;
+    dev.fileLimit = 64;
+    std::string why;
+    ASSERT_TRUE(dev.start({}, &why)) << why;
+    ASSERT_TRUE(dev.waitFor([&] { return httpGet(dev.wsPort, "/").status == 200; }, 10000)) << dev.log();
+    const pid_t pid = std::stoi(dev.read("run/app.pid"));
+    auto onlyLoopback = [&] {
+        for (const std::string& s : listeningSockets(pid))
+            if (s.rfind("127.", 0) != 0) return false;
+        return true;
+    };
+    const std::string web = "127.0.0.1:" + std::to_string(dev.wsPort);
+    std::vector<std::string> now = listeningSockets(pid);
+    EXPECT_NE(std::find(now.begin(), now.end(), web), now.end());
+    EXPECT_TRUE(onlyLoopback());
+    std::vector<std::unique_ptr<LoopbackTcp>> clients;
+    for (int i = 0; i < 38; ++i) clients.push_back(std::make_unique<LoopbackTcp>(dev.tcpPort));
+    const size_t from = dev.log().size();
+    ASSERT_TRUE(clients[0]->send("#NET-DHCP 0\r"));  // the network save restarts the web server
+    ASSERT_TRUE(dev.waitFor([&] { return dev.log().find("getifaddrs", from) != std::string::npos; }, 10000))
+        << dev.log().substr(from);
+    for (int i = 0; i < 40; ++i) {
+        EXPECT_TRUE(onlyLoopback()) << ::testing::PrintToString(listeningSockets(pid));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_NE(dev.log().find("web server not listening on 127.0.0.1 only: stopped", from), std::string::npos);
+    clients.clear();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    EXPECT_TRUE(onlyLoopback()) << ::testing::PrintToString(listeningSockets(pid));
+    EXPECT_EQ(dev.stop(), 0);
 }

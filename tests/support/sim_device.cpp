@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -37,13 +38,17 @@ int freePort(int sockType) {
 }
 
 SimDevice::SimDevice() {
-    root_ = fs::canonical(makeTempDir("hx40-e2e-")).string();
-    fs::remove(root_);
+    parent_ = fs::canonical(makeTempDir("hx40-e2e-")).string();
+    root_ = parent_ + "/board";
     tcpPort = freePort(SOCK_STREAM);
     udpPort = freePort(SOCK_DGRAM);
     wsPort = freePort(SOCK_STREAM);
+    // The tunnel takes ports up to 64000.
+    for (int tries = 0; tries < 100 && (tunnelPort < 1 || tunnelPort > 64000); ++tries)
+        tunnelPort = freePort(SOCK_STREAM);
     std::string cmd = std::string(HX40_BIN_DIR) + "/hx40-sim init " + root_ + " --tcp " + std::to_string(tcpPort) +
-                      " --udp " + std::to_string(udpPort) + " --ws " + std::to_string(wsPort) + " >/dev/null";
+                      " --udp " + std::to_string(udpPort) + " --ws " + std::to_string(wsPort) + " --tunnel " +
+                      std::to_string(tunnelPort) + " >/dev/null";
     if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << "hx40-sim init failed for " << root_;
 }
 
@@ -54,15 +59,28 @@ SimDevice::~SimDevice() {
         if (l.find(mark) != std::string::npos) ADD_FAILURE() << "sanitizer report from hx40_app:\n" << l;
     board::msgq::removeListed(root_);
     std::error_code ec;
-    fs::remove_all(root_, ec);
+    fs::remove_all(parent_, ec);
 }
 
 std::string SimDevice::read(const std::string& rel) const { return readFile(file(rel)); }
 
 bool SimDevice::start(const std::vector<std::string>& args, std::string* why, int timeoutMs) {
-    std::string app = std::string(HX40_BIN_DIR) + "/hx40_app";
-    std::vector<std::string> words = {app, "--board-root", root_};
+    std::vector<std::string> words = {std::string(HX40_BIN_DIR) + "/hx40_app", "--board-root", root_};
     words.insert(words.end(), args.begin(), args.end());
+    return launch(std::move(words), why, timeoutMs);
+}
+
+bool SimDevice::startUnderRunLoop(std::string* why, int timeoutMs) {
+    return launch({std::string(HX40_BIN_DIR) + "/hx40-sim", "run", root_}, why, timeoutMs);
+}
+
+pid_t SimDevice::appPid() const {
+    const std::string text = read("run/app.pid");
+    return static_cast<pid_t>(std::atol(text.c_str()));
+}
+
+bool SimDevice::launch(std::vector<std::string> words, std::string* why, int timeoutMs) {
+    const std::string program = words.front();
     std::vector<char*> argv;
     for (auto& w : words) argv.push_back(w.data());
     argv.push_back(nullptr);
@@ -72,12 +90,16 @@ bool SimDevice::start(const std::vector<std::string>& args, std::string* why, in
     posix_spawn_file_actions_addopen(&fa, 1, logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
     posix_spawn_file_actions_adddup2(&fa, 1, 2);
     posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-    int rc = posix_spawn(&pid_, app.c_str(), &fa, nullptr, argv.data(), environ);
+    int rc = posix_spawn(&pid_, program.c_str(), &fa, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
     if (rc != 0) {
         pid_ = -1;
-        if (why) *why = "cannot start hx40_app";
+        if (why) *why = "cannot start " + program;
         return false;
+    }
+    if (fileLimit > 0) {
+        const rlimit limit{static_cast<rlim_t>(fileLimit), static_cast<rlim_t>(fileLimit)};
+        ::prlimit(pid_, RLIMIT_NOFILE, &limit, nullptr);
     }
     bool up = waitFor([&] { return !running() || ctl("ping") == "OK ready\n"; }, timeoutMs) && running();
     if (!up && why) *why = "hx40_app did not come up; its log:\n" + log();

@@ -35,7 +35,6 @@ std::string readFile(const std::string& path) {
 TempBoard::TempBoard(bool open, bool startServices) {
     root_ = fs::canonical(makeTempDir("hx40-test-")).string();
     board::sim::InitOptions o;
-    o.binDir = HX40_BIN_DIR;
     o.shareDir = HX40_SHARE_DIR;
     std::string error;
     if (!board::sim::prepareRoot(root_, o, &error)) throw std::runtime_error("prepareRoot: " + error);

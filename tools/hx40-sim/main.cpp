@@ -1,12 +1,14 @@
 // hx40-sim: prepares a simulated board, runs the program on it, and lets a
 // person or a test drive it (keys, inputs, USB key, faults) and look at it.
 #include "platform/board.h"
+#include "platform/exec.h"
 #include "platform/msgq.h"
 #include "platform/sim/ctl.h"
 #include "platform/sim/panel_sim.h"
 #include "platform/sim/sim_board.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +33,7 @@ std::string exeDir() { return board::sim::installDir(); }
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: hx40-sim init ROOT [--tcp PORT] [--udp PORT] [--ws PORT] [--verbose]\n"
+                 "usage: hx40-sim init ROOT [--tcp PORT] [--udp PORT] [--ws PORT] [--tunnel PORT] [--verbose]\n"
                  "       hx40-sim run ROOT [--keys] [--once]\n"
                  "       hx40-sim ctl ROOT COMMAND...      (hx40-sim ctl ROOT help lists them)\n"
                  "       hx40-sim term ROOT ttyS0|ttyS2|ttyS3\n"
@@ -48,19 +50,20 @@ long livePid(const std::string& root) {
 
 int cmdInit(const Args& a) {
     board::sim::InitOptions o;
-    o.binDir = exeDir();
-    o.shareDir = (fs::path(o.binDir).parent_path() / "share/hx40").string();
+    o.shareDir = (fs::path(exeDir()).parent_path() / "share/hx40").string();
     for (size_t i = 3; i < a.size(); ++i) {
-        auto port = [&](int& out) {
+        // The tunnel takes ports up to 64000 only, as its settings do.
+        auto port = [&](int& out, long highest = 65535) {
             if (i + 1 >= a.size()) return false;
             char* end = nullptr;
             long v = std::strtol(a[++i].c_str(), &end, 10);
-            if (*end || v < 1 || v > 65535) return false;
+            if (*end || v < 1 || v > highest) return false;
             out = static_cast<int>(v);
             return true;
         };
         bool ok = (a[i] == "--tcp" && port(o.tcpPort)) || (a[i] == "--udp" && port(o.udpPort)) ||
-                  (a[i] == "--ws" && port(o.wsPort)) || (a[i] == "--verbose" && (o.verbose = true));
+                  (a[i] == "--ws" && port(o.wsPort)) || (a[i] == "--tunnel" && port(o.tunnelPort, 64000)) ||
+                  (a[i] == "--verbose" && (o.verbose = true));
         if (!ok) return usage();
     }
     std::string error;
@@ -80,6 +83,7 @@ int cmdClean(const std::string& root) {
     int n = board::msgq::removeListed(root);
     ::unlink((root + "/run/app.pid").c_str());
     ::unlink((root + "/run/simctl.sock").c_str());
+    ::unlink((root + board::sim::kStoppedMark).c_str());
     std::printf("removed %d message queue(s)\n", n);
     return 0;
 }
@@ -140,6 +144,7 @@ int cmdRun(const Args& a) {
         return 1;
     }
     board::msgq::removeListed(root);
+    board::exec::sandboxProblem();  // says at start why no child program can run, if none can
     std::string app = exeDir() + "/hx40_app";
     // The program's interrupt signal only stops its websocket server once
     // that runs; a person's Ctrl-C here means "stop the device".
@@ -148,7 +153,10 @@ int cmdRun(const Args& a) {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    const std::string stoppedMark = root + board::sim::kStoppedMark;
     for (;;) {
+        ::unlink(stoppedMark.c_str());
+        const auto started = std::chrono::steady_clock::now();
         pid_t pid = ::fork();
         if (pid < 0) {
             std::perror("hx40-sim run: fork");
@@ -176,17 +184,30 @@ int cmdRun(const Args& a) {
             }
         gChild = 0;
         board::msgq::removeListed(root);
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 1 && !gStop && !once) {
-            std::printf("hx40-sim: the device rebooted; starting it again\n");
+        // The program marks an end it was asked for; a reboot (1) or the
+        // power key after power saving (0) is the device starting anew.
+        const bool asked = gStop || ::access(stoppedMark.c_str(), F_OK) == 0;
+        ::unlink(stoppedMark.c_str());
+        if (WIFSIGNALED(status)) {
+            std::printf("hx40-sim: hx40_app was killed by signal %d (%s); stopping\n", WTERMSIG(status),
+                        strsignal(WTERMSIG(status)));
+            return 128 + WTERMSIG(status);
+        }
+        const int code = WEXITSTATUS(status);
+        if (code == 127) {
+            std::printf("hx40-sim: hx40_app could not be started; stopping\n");
+            return code;
+        }
+        if ((code == 0 || code == 1) && !asked && !once) {
+            std::printf("hx40-sim: the device %s; starting it again\n", code == 1 ? "rebooted" : "was switched on");
             std::fflush(stdout);
+            // A program that ends at once at every start would otherwise spin.
+            if (std::chrono::steady_clock::now() - started < std::chrono::seconds(2) && !gStop) ::sleep(1);
+            if (gStop) return 0;
             continue;
         }
-        if (WIFEXITED(status)) {
-            std::printf("hx40-sim: hx40_app ended with status %d\n", WEXITSTATUS(status));
-            return WEXITSTATUS(status);
-        }
-        std::printf("hx40-sim: hx40_app ended by signal %d\n", WTERMSIG(status));
-        return 128 + WTERMSIG(status);
+        std::printf("hx40-sim: hx40_app ended with status %d\n", code);
+        return code;
     }
 }
 

@@ -1,7 +1,7 @@
 // GPIO, clock chip, FPGA, DSP and PHY of the simulated board. Their state
 // comes from board.conf and lives in files under <root>/sim so that a test
 // or a person sees what the program did:
-//   fpga_ready = 1, fpga_version = 1.0.0   the FPGA at start
+//   fpga_ready = 1, fpga_version = 1.0.0   the FPGA at start (its output links in "ctl state")
 //   sim/fpga-config.bin                    the configuration flash (absent: blank)
 //   dsp_fail = 0                           the DSP stops answering ("ctl dsp fail" too)
 //   sim/rtc                                the clock chip's time
@@ -33,6 +33,7 @@ std::map<unsigned, uint32_t> gGpio;
 bool gFpgaLoaded = false;
 int gFpgaVersion[3] = {0, 0, 0};
 bool gFpgaReady = true;
+int gFpgaLinkWindows = 0;  // 0: not set since the registers' reset
 std::atomic<bool> gDspFailed{false};
 bool gDspLoaded = false;
 std::string gStateOf;  // the board root the state above belongs to
@@ -153,7 +154,20 @@ int program(const std::string& image, const int v[3]) {
     journal("fpga.program", "image=%s version=%d.%d.%d", image.c_str(), v[0], v[1], v[2]);
     return 0;
 }
-void resetRegisters() { journal("fpga.reset", "registers"); }
+void resetRegisters() {
+    {
+        std::lock_guard lock(gMutex);
+        gFpgaLinkWindows = 0;
+    }
+    journal("fpga.reset", "registers");
+}
+void setOutputLink(int windows) {
+    {
+        std::lock_guard lock(gMutex);
+        gFpgaLinkWindows = windows;
+    }
+    journal("fpga.link", "windows=%d", windows);
+}
 }  // namespace fpga
 
 namespace dsp {
@@ -185,6 +199,17 @@ void registerHwControl() {
                  gDspFailed = a[1] == "fail";
                  return "OK dsp " + a[1];
              });
+    ctl::addState("fpga", [] {
+        std::lock_guard lock(gMutex);
+        loadFpga();
+        char text[96];
+        std::snprintf(text, sizeof text, "version %d.%d.%d ready %d\n", gFpgaVersion[0], gFpgaVersion[1],
+                      gFpgaVersion[2], gFpgaReady ? 1 : 0);
+        std::string out = text;
+        out += gFpgaLinkWindows == 0 ? std::string("link unset\n")
+                                     : "link windows " + std::to_string(gFpgaLinkWindows) + "\n";
+        return out;
+    });
     ctl::addState("gpio", [] {
         std::lock_guard lock(gMutex);
         std::string out;

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <string>
 #include <unistd.h>
+#include <utility>
 
 namespace board::sim::i2c {
 namespace {
@@ -139,6 +140,8 @@ struct Bus {
     std::mutex mutex;
     std::map<uint8_t, std::shared_ptr<Device>> devices;
     int failCount = 0;
+    bool stuck = false;
+    unsigned recoveries = 0;
 };
 
 std::mutex gMutex;  // guards the board's chip set below
@@ -195,6 +198,12 @@ void failNext(int bus, int count) {
     gBuses[bus].failCount = count;
 }
 
+void stick(int bus) {
+    if (bus < 0 || bus >= board::i2c::kBuses) return;
+    std::lock_guard bl(gBuses[bus].mutex);
+    gBuses[bus].stuck = true;
+}
+
 unsigned eepromBusyNacks() {
     ensureBoard();
     return gEeprom->nacks;
@@ -215,12 +224,21 @@ void reset() {
 }
 
 void registerControl() {
-    ctl::add("i2c", "i2c fail BUS COUNT         the next COUNT transfers on BUS fail",
+    ctl::add("i2c",
+             "i2c fail BUS COUNT | stuck BUS   the next COUNT transfers on BUS fail, or a chip holds BUS until "
+             "the bus is recovered",
              [](const std::vector<std::string>& a) {
-                 if (a.size() != 4 || a[1] != "fail") return std::string("ERR usage: i2c fail BUS COUNT");
+                 const std::string usage = "ERR usage: i2c fail BUS COUNT | i2c stuck BUS";
+                 const bool fail = a.size() == 4 && a[1] == "fail", stuck = a.size() == 3 && a[1] == "stuck";
+                 if (!fail && !stuck) return usage;
                  int bus = std::atoi(a[2].c_str());
-                 int count = std::atoi(a[3].c_str());
+                 int count = fail ? std::atoi(a[3].c_str()) : 0;
                  if (bus < 0 || bus >= board::i2c::kBuses || count < 0) return std::string("ERR bad bus or count");
+                 if (stuck) {
+                     stick(bus);
+                     journal("i2c.stuck", "bus=%d", bus);
+                     return "OK bus " + a[2] + " stuck";
+                 }
                  failNext(bus, count);
                  return "OK bus " + a[2] + " fails " + a[3];
              });
@@ -230,7 +248,14 @@ void registerControl() {
                       "expander 0x48 out %02X %02X\nexpander 0x4A out %02X %02X\neeprom busy-nacks %u\n",
                       expanderRegister(0, 0x24, 2), expanderRegister(0, 0x24, 3), expanderRegister(1, 0x25, 2),
                       expanderRegister(1, 0x25, 3), eepromBusyNacks());
-        return std::string(text);
+        std::string out = text;
+        for (int bus = 0; bus < board::i2c::kBuses; ++bus) {
+            std::lock_guard bl(gBuses[bus].mutex);
+            std::snprintf(text, sizeof text, "bus %d %s recoveries %u\n", bus, gBuses[bus].stuck ? "stuck" : "free",
+                          gBuses[bus].recoveries);
+            out += text;
+        }
+        return out;
     });
 }
 
@@ -243,8 +268,8 @@ int transfer(int bus, Msg* msgs, int count) {
     sim::i2c::ensureBoard();
     auto& b = sim::i2c::gBuses[bus];
     std::lock_guard bl(b.mutex);
-    if (b.failCount > 0) {
-        --b.failCount;
+    if (b.stuck || b.failCount > 0) {
+        if (!b.stuck) --b.failCount;
         journal("i2c.fault", "bus=%d addr=0x%02X", bus, msgs[0].addr);
         return -EIO;
     }
@@ -262,6 +287,18 @@ int transfer(int bus, Msg* msgs, int count) {
     }
     if (dev) dev->stop();
     return rc;
+}
+
+void recover(int bus) {
+    if (bus < 0 || bus >= kBuses) return;
+    bool freed;
+    {
+        auto& b = sim::i2c::gBuses[bus];
+        std::lock_guard bl(b.mutex);
+        freed = std::exchange(b.stuck, false);
+        ++b.recoveries;
+    }
+    journal("i2c.recover", "bus=%d%s", bus, freed ? " freed" : "");
 }
 
 }  // namespace board::i2c

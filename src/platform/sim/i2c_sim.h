@@ -36,6 +36,9 @@ void detach(int bus, uint8_t addr7);
 
 // The next count transfers on bus fail with a bus fault.
 void failNext(int bus, int count);
+// A chip holds the data line low: every transfer on the bus fails with a
+// bus fault until the bus is recovered.
+void stick(int bus);
 
 // Observation for tests and "ctl state".
 unsigned eepromBusyNacks();

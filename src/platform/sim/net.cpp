@@ -3,6 +3,7 @@
 #include "platform/board.h"
 #include "platform/journal.h"
 #include "platform/sim/board_conf.h"
+#include "platform/sim/eth0.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -13,11 +14,7 @@
 namespace board::net {
 namespace {
 
-std::optional<uint32_t> dotted(const std::string& text) {
-    in_addr a{};
-    if (text.empty() || ::inet_pton(AF_INET, text.c_str(), &a) != 1) return std::nullopt;
-    return a.s_addr;
-}
+using sim::eth0::ipv4;
 
 std::optional<std::array<uint8_t, 6>> hardware(const std::string& text) {
     unsigned b[6];
@@ -37,8 +34,8 @@ bool queryInterface(const std::string& name, InterfaceInfo& out) {
     if (name.empty() || name.find('/') != std::string::npos || name[0] == '.') return false;
     sim::BoardConf file;
     if (!file.load(board::root().empty() ? std::string() : board::root() + "/sim/net/" + name)) return false;
-    out.address = dotted(file.get("ip"));
-    out.mask = dotted(file.get("mask"));
+    out.address = ipv4(file.get("ip"));
+    out.mask = ipv4(file.get("mask"));
     out.mac = hardware(file.get("mac"));
     out.link = file.getInt("link", 0) != 0;
     return true;
@@ -46,7 +43,7 @@ bool queryInterface(const std::string& name, InterfaceInfo& out) {
 
 uint32_t serverBindAddress() {
     const uint32_t loopback = htonl(INADDR_LOOPBACK);
-    std::optional<uint32_t> configured = dotted(sim::conf().get("bind_address"));
+    std::optional<uint32_t> configured = ipv4(sim::conf().get("bind_address"));
     // Only 127.0.0.0/8: a test machine must never expose the control ports.
     if (!configured || (ntohl(*configured) >> 24) != 127) return loopback;
     return *configured;
@@ -69,6 +66,8 @@ FactoryControl factoryControl() {
     f.tcpPort = port("tcp_port", f.tcpPort);
     f.udpPort = port("udp_port", f.udpPort);
     f.verbose = sim::conf().getInt("verbose", 0) != 0 ? 1 : 0;
+    const long tunnel = sim::conf().getInt("tunnel_port", 0);
+    f.tunnelPort = tunnel >= 1 && tunnel <= 64000 ? static_cast<uint16_t>(tunnel) : 0;
     return f;
 }
 

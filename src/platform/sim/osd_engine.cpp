@@ -255,8 +255,12 @@ void OsdEngine::changed() {
 
 void OsdEngine::cover(int plane, int x, int y, int w, int h) {
     if (plane < 0) return;
+    // A text goes when the paint reaches its glyphs; one of blanks only, when
+    // the paint reaches it at all.
+    auto meets = [&](int bx, int by, int bw, int bh) { return bx < x + w && x < bx + bw && by < y + h && y < by + bh; };
     std::erase_if(scene_, [&](const OsdText& t) {
-        return t.plane == plane && t.x < x + w && x < t.x + t.w && t.y < y + h && y < t.y + t.h;
+        if (t.plane != plane) return false;
+        return t.inkW > 0 ? meets(t.inkX, t.inkY, t.inkW, t.inkH) : meets(t.x, t.y, t.w, t.h);
     });
 }
 
@@ -338,6 +342,7 @@ void OsdEngine::glyphs(const RegView& regs) {
         total += c.width + 1;  // one blank column after each glyph
     }
     std::vector<uint8_t> line(static_cast<size_t>(total));
+    int inkLeft = total, inkRight = -1, inkTop = size, inkBottom = -1;
     rows(dest, regs.get(R::OSD_PLANE_STRIDE) * 128, total, size, [&](uint32_t addr, int r) {
         int x = 0;
         for (const Cell& c : cells) {
@@ -350,6 +355,12 @@ void OsdEngine::glyphs(const RegView& regs) {
             for (int col = 0; col <= c.width; ++col) {
                 bool ink = col < 16 && (bits & (0x8000 >> col)) && (col < c.width || c.bold);
                 line[static_cast<size_t>(x + col)] = ink ? c.fg : c.bg;
+                if (ink) {
+                    inkLeft = std::min(inkLeft, x + col);
+                    inkRight = std::max(inkRight, x + col);
+                    inkTop = std::min(inkTop, r);
+                    inkBottom = std::max(inkBottom, r);
+                }
             }
             x += c.width + 1;
         }
@@ -361,7 +372,16 @@ void OsdEngine::glyphs(const RegView& regs) {
     const int fg = cells.empty() ? 0 : cells[0].fg, bg = cells.empty() ? 0 : cells[0].bg;
     note("osd.text", at + " fg=" + std::to_string(fg) + " bg=" + std::to_string(bg) + " text=\"" + text + "\"");
     cover(plane, x, y, total, size);
-    if (plane >= 0 && total > 0 && size > 0) scene_.push_back(OsdText{plane, x, y, total, size, text, fg, bg});
+    if (plane >= 0 && total > 0 && size > 0) {
+        OsdText t{plane, x, y, total, size, text, fg, bg};
+        if (inkRight >= 0) {
+            t.inkX = x + inkLeft;
+            t.inkY = y + inkTop;
+            t.inkW = inkRight - inkLeft + 1;
+            t.inkH = inkBottom - inkTop + 1;
+        }
+        scene_.push_back(std::move(t));
+    }
 }
 
 OsdWindow OsdEngine::window(const RegView& regs, int ch) const {

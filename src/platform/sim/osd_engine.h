@@ -4,7 +4,8 @@
 //
 // Observation for tests and people: every operation is journalled with its
 // plane position and, for glyph lists, the decoded text; each OSD plane keeps
-// a text scene (what text stands where; a later operation over it removes it).
+// a text scene (what text stands where; a later operation that paints over
+// its glyphs removes it).
 //
 // Not thread-safe by itself: the chip holds its lock around every call.
 #pragma once
@@ -68,6 +69,9 @@ struct OsdText {
     int x = 0, y = 0, w = 0, h = 0;
     std::string text;  // decoded: glyph code + 32; codes without a character as {code}
     int fg = 0, bg = 0;
+    // The box of its inked pixels (w 0: none): a paint that reaches only the
+    // blank rows and columns around the glyphs leaves the text readable.
+    int inkX = 0, inkY = 0, inkW = 0, inkH = 0;
 };
 
 class OsdEngine {

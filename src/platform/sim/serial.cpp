@@ -11,6 +11,7 @@
 #include <sys/prctl.h>
 #include <termios.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace board::sim::serial {
@@ -19,6 +20,10 @@ namespace {
 struct Pty {
     int master = -1;
     std::string slave;
+    // Bytes for this end that its master did not take yet. While any wait,
+    // the other end is not read, so the writer there waits as on a line with
+    // flow control and nothing is lost.
+    std::string pending;
 };
 
 struct Port {
@@ -68,18 +73,40 @@ bool held(int master) {
     return ::poll(&p, 1, 0) >= 0 && !(p.revents & POLLHUP);
 }
 
+// Moves what waits for an end into its master; false when the end cannot
+// take more now.
+bool flush(Pty& to) {
+    while (!to.pending.empty()) {
+        ssize_t n = ::write(to.master, to.pending.data(), to.pending.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        to.pending.erase(0, static_cast<size_t>(n));
+    }
+    return true;
+}
+
 void relay() {
     prctl(PR_SET_NAME, "SIMTTY", 0, 0, 0);
     std::vector<pollfd> fds;
     char buf[4096];
     for (;;) {
         // An end that nobody holds reports a hang-up for ever; it leaves the
-        // poll set until inotify says its slave was opened again.
+        // poll set until inotify says its slave was opened again, and what
+        // waited for it is dropped, as a serial line does.
         fds.clear();
         fds.push_back({gWake[0], POLLIN, 0});
         fds.push_back({gNotify, POLLIN, 0});
-        for (auto& port : gPorts)
-            for (Pty* p : {&port.app, &port.user}) fds.push_back({held(p->master) ? p->master : -1, POLLIN, 0});
+        for (auto& port : gPorts) {
+            const bool appHeld = held(port.app.master), userHeld = held(port.user.master);
+            if (!appHeld) port.app.pending.clear();
+            if (!userHeld) port.user.pending.clear();
+            for (auto [p, other, on] : {std::tuple{&port.app, &port.user, appHeld},
+                                        std::tuple{&port.user, &port.app, userHeld}}) {
+                const short events = static_cast<short>((other->pending.empty() ? POLLIN : 0) |
+                                                        (p->pending.empty() ? 0 : POLLOUT));
+                fds.push_back({on ? p->master : -1, events, 0});
+            }
+        }
         int r = ::poll(fds.data(), fds.size(), -1);
         if (r < 0 && errno == EINTR) continue;
         if (r < 0 || (fds[0].revents & POLLIN)) return;
@@ -92,12 +119,15 @@ void relay() {
             Port& port = gPorts[i];
             for (int side = 0; side < 2; ++side) {
                 const pollfd& f = fds[2 + 2 * i + side];
-                if (f.fd < 0 || !(f.revents & POLLIN)) continue;
-                Pty& from = side == 0 ? port.app : port.user;
-                Pty& to = side == 0 ? port.user : port.app;
-                ssize_t n = ::read(from.master, buf, sizeof buf);
-                if (n <= 0) continue;
-                if (held(to.master)) (void)!::write(to.master, buf, static_cast<size_t>(n));
+                Pty& self = side == 0 ? port.app : port.user;
+                Pty& other = side == 0 ? port.user : port.app;
+                if (f.fd < 0) continue;
+                if (f.revents & POLLOUT) flush(self);
+                if (!(f.revents & POLLIN) || !other.pending.empty()) continue;
+                ssize_t n = ::read(self.master, buf, sizeof buf);
+                if (n <= 0 || !held(other.master)) continue;
+                other.pending.assign(buf, static_cast<size_t>(n));
+                flush(other);
             }
         }
     }

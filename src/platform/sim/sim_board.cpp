@@ -1,10 +1,12 @@
 #include "platform/sim/sim_board.h"
 
+#include "commands/network_param.h"
 #include "platform/board.h"
 #include "platform/journal.h"
 #include "platform/msgq.h"
 #include "platform/sim/board_conf.h"
 #include "platform/sim/ctl.h"
+#include "platform/sim/eth0.h"
 #include "platform/sim/hw_sim.h"
 #include "platform/sim/i2c_sim.h"
 #include "platform/sim/panel_sim.h"
@@ -16,6 +18,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -23,17 +26,6 @@
 namespace fs = std::filesystem;
 
 namespace board::sim {
-
-const std::vector<std::string> kStandins = {
-    "reboot", "halt",  "poweroff", "mount",  "umount", "flash_eraseall", "flashcp", "dd",   "ifconfig",
-    "route",  "udhcpc", "ntpd",    "httpd",  "killall", "pgrep",         "pidof",   "date", "stty",
-    "hwclock", "sh",    "ash",     "bash",   "tr"};
-
-const std::vector<std::string> kRealTools = {
-    "cat",  "cp",   "mv",  "rm",     "mkdir",    "rmdir", "ln",    "touch", "chmod",   "find", "grep",
-    "head", "tail", "sed", "awk",    "sort",     "xargs", "md5sum", "printenv", "sleep", "ls",
-    "wc",   "cut",  "basename", "dirname", "sync", "true", "false", "expr",  "stat",    "uniq", "tee",
-    "cmp",  "od"};
 
 namespace {
 
@@ -44,14 +36,6 @@ std::atomic<bool> gStarted{false};
 void writeFile(const fs::path& p, const std::string& text) {
     fs::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary) << text;
-}
-
-std::string findHostTool(const std::string& name) {
-    for (const char* dir : {"/usr/bin/", "/bin/", "/usr/sbin/", "/sbin/"}) {
-        std::string p = std::string(dir) + name;
-        if (::access(p.c_str(), X_OK) == 0) return p;
-    }
-    return "";
 }
 
 // The flash partitions: files of <root>/dev that only the flash tools'
@@ -89,6 +73,8 @@ std::string defaultConf(const InitOptions& o) {
            "tcp_port = " + std::to_string(o.tcpPort) + "\n"
            "udp_port = " + std::to_string(o.udpPort) + "\n"
            "ws_port = " + std::to_string(o.wsPort) + "\n"
+           "# tunnelling port of the factory values (1 to 64000; without it, the device's)\n" +
+           (o.tunnelPort ? "tunnel_port = " + std::to_string(o.tunnelPort) + "\n" : std::string()) +
            "# verbose word of the factory network record: notifications to every control port\n"
            "verbose = " + std::string(o.verbose ? "1" : "0") + "\n"
            "# target of the web page's relay test\n"
@@ -98,6 +84,24 @@ std::string defaultConf(const InitOptions& o) {
            "# a stand-in program exits with this status: fault.<program> = <status>\n"
            "# erase block of the flash partitions (flashcp erases the blocks an image covers)\n"
            "flash_erase_block = 65536\n";
+}
+
+// A new board is a device after its boot, which brought eth0 up from the
+// stored network record (a blank EEPROM's reads as the factory one) and
+// reported it in network_stat as the record's script does.
+void bootNetwork(const std::string& root) {
+    const DefaultEepromEthParam record;
+    const std::string gw = record.getGw() != 0 ? record.getGwStr() : "";
+    eth0::Interface e;
+    e.values.set("ip", record.getIpStr());
+    e.values.set("mask", record.getMaskStr());
+    e.values.set("mac", record.getMacStr(':'));
+    e.values.set("link", "1");
+    e.values.set("gw", gw);
+    eth0::save(root, e);
+    writeFile(fs::path(root) / "root/persist/network_stat", "dhcp: OFF\nip:   " + record.getIpStr() +
+                                                              "\nmask: " + record.getMaskStr() +
+                                                              "\ngw:   " + record.getGwStr() + "\n");
 }
 
 }  // namespace
@@ -115,8 +119,8 @@ bool prepareRoot(const std::string& dir, const InitOptions& o, std::string* erro
     std::error_code ec;
     fs::path root = fs::absolute(dir, ec);
     if (fs::exists(root) && !fs::is_empty(root, ec)) return fail("'" + dir + "' exists and is not empty");
-    for (const char* d : {"sim/osd", "sim/net", "sim/usb", "sim/spiflash", "run", "sim-bin", "bin", "sbin",
-                          "usr/bin", "usr/sbin", "dev", "term", "proc/net", "proc/sys/net/ipv4", "mnt/usb",
+    for (const char* d : {"sim/osd", "sim/net", "sim/usb", "sim/spiflash", "run", "dev", "term",
+                          "proc/net", "proc/sys/net/ipv4", "mnt/usb",
                           "root/app/bin", "root/app/conf", "root/app/logs", "root/app/memfiles/web",
                           "root/app.bk", "root/persist", "var/www/html", "tmp", "etc"}) {
         fs::create_directories(root / d, ec);
@@ -132,35 +136,11 @@ bool prepareRoot(const std::string& dir, const InitOptions& o, std::string* erro
     if (ec) return fail("cannot copy the memory files: " + ec.message());
     vs100::prepareFlashes(root.string());
 
-    // Stand-ins: one binary under many names; real tools by link.
-    fs::path standin = fs::path(o.binDir) / "hx40-standin";
-    if (!fs::exists(standin)) return fail("stand-in program not found: " + standin.string());
-    fs::copy_file(standin, root / "sim-bin/hx40-standin", fs::copy_options::overwrite_existing, ec);
-    if (ec) return fail("cannot copy the stand-in program: " + ec.message());
-    std::vector<std::string> names = kStandins;
-    for (const auto& name : kStandins) fs::create_symlink("hx40-standin", root / "sim-bin" / name, ec);
-    for (const auto& name : kRealTools) {
-        std::string host = findHostTool(name);
-        if (host.empty()) continue;
-        fs::create_symlink(host, root / "sim-bin" / name, ec);
-        names.push_back(name);
-    }
-    // The device's program folders point at the stand-ins, so that a script
-    // naming /sbin/route reaches the stand-in once its paths are mapped.
-    for (auto [folder, up] : {std::pair{"bin", "../"}, std::pair{"sbin", "../"}, std::pair{"usr/bin", "../../"},
-                              std::pair{"usr/sbin", "../../"}})
-        for (const auto& name : names)
-            fs::create_symlink(std::string(up) + "sim-bin/" + name, root / folder / name, ec);
-
-    for (const char* d : {"null", "zero", "urandom"})
-        fs::create_symlink(std::string("/dev/") + d, root / "dev" / d, ec);
-
     writeFile(root / "sim/board.conf", defaultConf(o));
     writeFile(root / "sim/eeprom.bin", std::string(32768, '\xff'));
     writeFile(root / "sim/tools.log", "");
     writeFile(root / "sim/journal.log", "");
     writeFile(root / "sim/procs", "");
-    writeFile(root / "sim/net/eth0", "ip = 192.168.1.239\nmask = 255.255.255.0\nmac = 02:00:00:00:00:01\nlink = 1\n");
     writeFile(root / "proc/cmdline", "console=ttyS1,115200 root=/dev/mtdblock0 rootfstype=cramfs\n");
     writeFile(root / "proc/partitions", "major minor  #blocks  name\n\n");
     writeFile(root / "proc/mounts",
@@ -178,8 +158,7 @@ bool prepareRoot(const std::string& dir, const InitOptions& o, std::string* erro
         fs::copy_file(share / "version.md5sum", root / "root/app/version.md5sum", fs::copy_options::overwrite_existing,
                       ec);
     if (ec) return fail("cannot set up the flash and the version list: " + ec.message());
-    writeFile(root / "proc/net/route",
-              "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n");
+    bootNetwork(root.string());
     writeFile(root / "proc/sys/net/ipv4/tcp_keepalive_time", "7200\n");
     writeFile(root / "proc/sys/net/ipv4/tcp_keepalive_intvl", "75\n");
     writeFile(root / "proc/sys/net/ipv4/tcp_keepalive_probes", "9\n");
@@ -225,6 +204,13 @@ bool start(std::string* error) {
     gStarted = true;
     journal("board.start", "root=%s", root.c_str());
     return true;
+}
+
+void stopRequested() {
+    const std::string& r = board::root();
+    if (r.empty()) return;
+    int fd = ::open((r + kStoppedMark).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd >= 0) ::close(fd);
 }
 
 void setReady() { gReady = true; }

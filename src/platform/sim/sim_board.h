@@ -3,21 +3,15 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace board::sim {
 
-// Stand-in programs (one multi-call binary linked under these names).
-extern const std::vector<std::string> kStandins;
-// Plain file and text tools whose real programs may run on mapped paths.
-extern const std::vector<std::string> kRealTools;
-
 struct InitOptions {
-    std::string binDir;    // where hx40-standin lives
     std::string shareDir;  // skeleton/ and memfiles/ to copy into the root
     int tcpPort = 5000;
     int udpPort = 50000;
     int wsPort = 7681;
+    int tunnelPort = 0;    // the factory values' tunnelling port; 0: theirs
     bool verbose = false;  // the factory network record's verbose word
 };
 
@@ -40,6 +34,12 @@ bool ready();
 
 // Stops the services and removes the pid file, the socket and the links.
 void stop();
+
+// The program ends because it was asked to (SIGTERM, the interrupt signal,
+// "quit"), not by itself: <root>/run/stopped tells "hx40-sim run" not to
+// start it again. Safe to call while stop() runs on another thread.
+inline constexpr const char* kStoppedMark = "/run/stopped";
+void stopRequested();
 
 }  // namespace board::sim
 

@@ -1,6 +1,7 @@
 #include "platform/sim/usb_key.h"
 
 #include "platform/board.h"
+#include "platform/exec.h"
 #include "platform/sim/ctl.h"
 #include "platform/storage.h"
 
@@ -30,7 +31,7 @@ struct MountLine {
 // The lines of <root>/proc/mounts with their device and folder.
 std::vector<MountLine> mountLines(const std::string& root) {
     std::vector<MountLine> lines;
-    std::ifstream in(root + "/proc/mounts");
+    std::ifstream in(exec::boardProcFile(root, "mounts"));
     for (std::string line; std::getline(in, line);) {
         std::istringstream fields(line);
         MountLine m;
@@ -41,10 +42,11 @@ std::vector<MountLine> mountLines(const std::string& root) {
     return lines;
 }
 
-// A mount's folder (the device's path) loses its files.
+// A mount's folder (the device's path, as a child may have written it into
+// the mounts file) loses its files: on the board, never outside it.
 void emptyFolder(const std::string& root, const std::string& dir) {
     std::error_code ec;
-    for (const auto& e : fs::directory_iterator(root + dir, ec)) fs::remove_all(e.path(), ec);
+    for (const auto& e : fs::directory_iterator(root.empty() ? dir : board::path(dir), ec)) fs::remove_all(e.path(), ec);
 }
 
 }  // namespace
@@ -52,7 +54,7 @@ void emptyFolder(const std::string& root, const std::string& dir) {
 int mountKey(const std::string& root, const std::string& dev, const std::string& dir, const std::string& type,
              const std::string& options) {
     const fs::path name = fs::path(dev).filename();
-    const fs::path key = fs::path(root) / "sim/usb" / name;
+    const fs::path key = root + "/sim/usb/" + name.string();
     if (name.empty() || !fs::exists(dev) || !fs::is_directory(key)) return ENODEV;
     const std::string target = deviceView(root, dir);
     for (const MountLine& m : mountLines(root))
@@ -61,7 +63,10 @@ int mountKey(const std::string& root, const std::string& dev, const std::string&
     fs::create_directories(dir, ec);
     fs::copy(key, dir, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
     if (ec) return EIO;
-    std::ofstream(root + "/proc/mounts", std::ios::app) << deviceView(root, dev) << ' ' << target << ' ' << type << ' ' << options
+    // A FAT file system shows every file as executable.
+    for (const auto& e : fs::recursive_directory_iterator(dir, ec))
+        if (e.is_regular_file()) fs::permissions(e.path(), fs::perms(0755), ec);
+    std::ofstream(exec::boardProcFile(root, "mounts"), std::ios::app) << deviceView(root, dev) << ' ' << target << ' ' << type << ' ' << options
                                          << " 0 0\n";
     return 0;
 }
@@ -82,7 +87,7 @@ bool unmountKeys(const std::string& root, const std::vector<std::string>& target
         found = true;
         emptyFolder(root, m.dir);
     }
-    std::ofstream(root + "/proc/mounts", std::ios::trunc) << kept;
+    std::ofstream(exec::boardProcFile(root, "mounts"), std::ios::trunc) << kept;
     return found;
 }
 
@@ -94,7 +99,7 @@ bool validDisk(const std::string& disk) {
 
 // Rewrites <root>/proc/partitions without the lines of disk, then with add.
 void partitionLines(const std::string& root, const std::string& disk, const std::string& add) {
-    const std::string file = root + "/proc/partitions";
+    const std::string file = exec::boardProcFile(root, "partitions");
     std::ifstream in(file);
     std::string kept;
     for (std::string line; std::getline(in, line);) {

@@ -3,7 +3,8 @@
 // adds a line to <root>/proc/mounts, unmounting empties the folder and takes
 // the line out. /proc/mounts shows the device's paths, as the device's
 // kernel would. Used by the program (mount(2)) and by the mount and umount
-// stand-ins alike.
+// stand-ins alike; the stand-ins run in the sandbox, where "/" is the root,
+// and pass root "".
 #pragma once
 
 #include <string>

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -29,7 +30,13 @@ using board::video::kOutputs;
 using board::video::kXpointDestinations;
 using board::video::kXpointSources;
 
+constexpr const char* kDefaultSinkTiming = "1080p60";
+// 1920 x 1080 at 60 Hz, what a sink prefers when its timing is not known.
+constexpr uint8_t kDtd1080p60[18] = {0x02, 0x3A, 0x80, 0x18, 0x71, 0x38, 0x2D, 0x40, 0x58,
+                                     0x2C, 0x45, 0x00, 0x20, 0xC2, 0x31, 0x00, 0x00, 0x1E};
+
 enum class SinkEdid { VALID, BAD };
+enum class SinkKind { HDMI, DVI };
 
 struct Input {
     int format = kNoSignal;
@@ -44,9 +51,17 @@ struct Input {
 struct Output {
     bool sinkOn = true;
     SinkEdid edid = SinkEdid::VALID;
+    SinkKind kind = SinkKind::HDMI;
+    std::string prefers = kDefaultSinkTiming;
+    bool changed = false;  // the transmitter's sink interrupt
     bool tmds = true;
     bool power5v = true;
     bool muted = false;
+    // What the transmitter sends (width 0: nothing set yet).
+    uint16_t width = 0, height = 0;
+    uint32_t clockKHz = 0;
+    bool interlaced = false;
+    int colorFormat = 0, bits = 24;
 };
 
 std::mutex gMutex;
@@ -56,6 +71,12 @@ std::array<Output, kOutputs> gOutput;
 bool gXpoint[kXpointSources][kXpointDestinations] = {};
 const char* (*gFormatName)(int) = nullptr;
 int gFormatCount = 0;
+bool (*gSinkTiming)(const std::string&, uint8_t*) = nullptr;
+struct {
+    int connector = -1;
+    bool on = false;
+} gHotPlugPins;
+int gReceiverColorSpace[2] = {-1, -1};
 
 uint64_t nowMs() {
     timespec t{};
@@ -67,12 +88,25 @@ std::string edidFile(int connector) {
     return board::root() + "/sim/edid/in" + std::to_string(connector + 1) + ".bin";
 }
 
-bool sinkFromWord(const std::string& w, Output& o) {
-    if (w == "on") o.sinkOn = true, o.edid = SinkEdid::VALID;
-    else if (w == "off") o.sinkOn = false;
-    else if (w == "badedid") o.sinkOn = true, o.edid = SinkEdid::BAD;
+// "on|dvi|badedid [TIMING]" or "off".
+bool sinkFromWords(const std::vector<std::string>& w, Output& o) {
+    if (w.empty() || w.size() > 2 || (w[0] == "off" && w.size() != 1)) return false;
+    if (w[0] == "on") o.sinkOn = true, o.edid = SinkEdid::VALID, o.kind = SinkKind::HDMI;
+    else if (w[0] == "dvi") o.sinkOn = true, o.edid = SinkEdid::VALID, o.kind = SinkKind::DVI;
+    else if (w[0] == "off") o.sinkOn = false;
+    else if (w[0] == "badedid") o.sinkOn = true, o.edid = SinkEdid::BAD;
     else return false;
+    if (w[0] != "off") o.prefers = w.size() == 2 ? w[1] : kDefaultSinkTiming;
     return true;
+}
+
+std::vector<std::string> words(const std::string& text) {
+    std::vector<std::string> out;
+    std::string w;
+    for (char c : text + ' ')
+        if (c != ' ' && c != '\t') w += c;
+        else if (!w.empty()) out.push_back(w), w.clear();
+    return out;
 }
 
 // The board's configuration and the switch ports' memory, once per board.
@@ -89,29 +123,43 @@ void loadLocked() {
         std::ifstream in(edidFile(c), std::ios::binary);
         gInput[c].edid.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    for (int o = 0; o < kOutputs; ++o) sinkFromWord(conf().get("sink." + std::to_string(o + 1), "on"), gOutput[o]);
+    for (int o = 0; o < kOutputs; ++o) sinkFromWords(words(conf().get("sink." + std::to_string(o + 1), "on")), gOutput[o]);
 }
 
 bool validConnector(int c) { return c >= 0 && c < kConnectors; }
 bool validOutput(int o) { return o >= 0 && o < kOutputs; }
 
-// The sink's EDID: a base block with one detailed timing (1920 x 1080 at
-// 60 Hz) and no extension; "badedid" spoils its checksum.
-std::array<uint8_t, kEdidSize> sinkEdid(SinkEdid kind) {
+// The sink's EDID: a base block whose first detailed timing is the one the
+// sink prefers; an HDMI sink adds a CTA extension announcing YCbCr 4:4:4
+// and 4:2:2 and deep colour up to 36 bits. "badedid" spoils the checksum.
+std::array<uint8_t, kEdidSize> sinkEdid(const Output& o) {
     std::array<uint8_t, kEdidSize> e{};
     static const uint8_t kHead[] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0x4E, 0xAD, 0x01, 0x00,
                                     0x01, 0x00, 0x00, 0x00, 0x01, 0x22, 0x01, 0x03, 0x80, 0x50, 0x2D, 0x78};
     std::memcpy(e.data(), kHead, sizeof kHead);
-    static const uint8_t kDtd[18] = {0x02, 0x3A, 0x80, 0x18, 0x71, 0x38, 0x2D, 0x40, 0x58,
-                                     0x2C, 0x45, 0x00, 0x20, 0xC2, 0x31, 0x00, 0x00, 0x1E};
-    std::memcpy(e.data() + 54, kDtd, sizeof kDtd);
+    if (gSinkTiming == nullptr || !gSinkTiming(o.prefers, e.data() + 54))
+        std::memcpy(e.data() + 54, kDtd1080p60, sizeof kDtd1080p60);
     for (int d = 72; d < 126; d += 18) e[static_cast<size_t>(d) + 3] = 0x10;  // dummy descriptors
-    uint8_t sum = 0;
-    for (int i = 0; i < 127; ++i) sum = static_cast<uint8_t>(sum + e[static_cast<size_t>(i)]);
-    e[127] = static_cast<uint8_t>(0x100 - sum);
-    if (kind == SinkEdid::BAD) e[127] = static_cast<uint8_t>(e[127] + 1);
+    auto sum = [&e](size_t from) {
+        uint8_t s = 0;
+        for (size_t i = from; i < from + 127; ++i) s = static_cast<uint8_t>(s + e[i]);
+        e[from + 127] = static_cast<uint8_t>(0x100 - s);
+    };
+    if (o.kind == SinkKind::HDMI) {
+        e[126] = 1;
+        // Tag, revision, detailed timings at 12, basic audio, YCbCr 4:4:4
+        // and 4:2:2; the HDMI vendor block: address 1.0.0.0, deep colour
+        // 36 and 30 bits and 4:4:4, 225 MHz.
+        static const uint8_t kCta[] = {0x02, 0x03, 0x0C, 0x70, 0x67, 0x03, 0x0C, 0x00, 0x10, 0x00, 0x38, 0x2D};
+        std::memcpy(e.data() + 128, kCta, sizeof kCta);
+        sum(128);
+    }
+    sum(0);
+    if (o.edid == SinkEdid::BAD) e[127] = static_cast<uint8_t>(e[127] + 1);
     return e;
 }
+
+const char* colorFormatName(int f) { return f == 1 ? "ycbcr444" : f == 2 ? "ycbcr422" : "rgb"; }
 
 std::string stateText() {
     std::lock_guard lock(gMutex);
@@ -125,11 +173,28 @@ std::string stateText() {
                       f.c_str(), i.hotPlug ? "high" : "low", i.pulses, i.hdcp ? "on" : "off", i.edid.size());
         out += line;
     }
+    if (gHotPlugPins.on) out += "hotplug pins input " + std::to_string(gHotPlugPins.connector + 1) + "\n";
+    else out += "hotplug pins off\n";
+    static const char* const kReceiverColor[] = {"automatic", "rgb", "ycbcr"};
+    for (int r = 0; r < 2; ++r) {
+        int v = gReceiverColorSpace[r];
+        out += "receiver " + std::to_string(r + 1) + " colour space " + (v < 0 ? "unset" : kReceiverColor[v]) + "\n";
+    }
     for (int o = 0; o < kOutputs; ++o) {
         const Output& s = gOutput[static_cast<size_t>(o)];
         std::snprintf(line, sizeof line, "output %d sink %s edid %s tmds %s 5v %s mute %s\n", o + 1,
                       s.sinkOn ? "on" : "off", s.edid == SinkEdid::VALID ? "valid" : "bad", s.tmds ? "on" : "off",
                       s.power5v ? "on" : "off", s.muted ? "on" : "off");
+        out += line;
+        std::snprintf(line, sizeof line, "output %d sink %s prefers %s\n", o + 1,
+                      s.kind == SinkKind::HDMI ? "hdmi" : "dvi", s.prefers.c_str());
+        out += line;
+        char timing[48] = "-";
+        if (s.width != 0)
+            std::snprintf(timing, sizeof timing, "%ux%u%s %u kHz", s.width, s.height, s.interlaced ? "i" : "",
+                          s.clockKHz);
+        std::snprintf(line, sizeof line, "output %d sends %s %s %d-bit\n", o + 1, timing,
+                      colorFormatName(s.colorFormat), s.bits);
         out += line;
     }
     return out;
@@ -152,6 +217,11 @@ int number(const std::string& s, int lo, int hi) {
 }
 
 }  // namespace
+
+void setSinkTimings(bool (*descriptor)(const std::string& name, uint8_t* dtd)) {
+    std::lock_guard lock(gMutex);
+    gSinkTiming = descriptor;
+}
 
 void setFormatNames(const char* (*name)(int), int count) {
     std::lock_guard lock(gMutex);
@@ -200,19 +270,30 @@ void registerControl() {
                  journal("video.input", "connector=%d format=%d", n - 1, format);
                  return "OK input " + a[1] + " format " + std::to_string(format);
              });
-    ctl::add("sink", "sink N on|off|badedid      the sink on output N (1..4)", [](const std::vector<std::string>& a) {
-        if (a.size() != 3) return std::string("ERR usage: sink N on|off|badedid");
-        int n = number(a[1], 1, kOutputs);
-        if (n < 0) return "ERR no output '" + a[1] + "'";
-        {
-            std::lock_guard lock(gMutex);
-            loadLocked();
-            if (!sinkFromWord(a[2], gOutput[static_cast<size_t>(n - 1)]))
-                return std::string("ERR usage: sink N on|off|badedid");
-        }
-        journal("video.sink", "output=%d %s", n - 1, a[2].c_str());
-        return "OK sink " + a[1] + " " + a[2];
-    });
+    ctl::add("sink",
+             "sink N on|dvi|badedid [TIMING] | off   the sink on output N (1..4): HDMI, DVI (no colour formats "
+             "but RGB 24-bit) or with a broken EDID, preferring TIMING (an output format name, 1080p60 by default)",
+             [](const std::vector<std::string>& a) {
+                 const std::string usage = "ERR usage: sink N on|dvi|badedid [TIMING] | off";
+                 if (a.size() < 3) return usage;
+                 int n = number(a[1], 1, kOutputs);
+                 if (n < 0) return "ERR no output '" + a[1] + "'";
+                 std::vector<std::string> w(a.begin() + 2, a.end());
+                 uint8_t dtd[18];
+                 {
+                     std::lock_guard lock(gMutex);
+                     loadLocked();
+                     Output o = gOutput[static_cast<size_t>(n - 1)];
+                     if (!sinkFromWords(w, o)) return usage;
+                     if (w.size() == 2 && (gSinkTiming == nullptr || !gSinkTiming(w[1], dtd)))
+                         return "ERR unknown timing '" + w[1] + "'";
+                     o.changed = true;
+                     gOutput[static_cast<size_t>(n - 1)] = o;
+                 }
+                 std::string text = a[2] + (a.size() > 3 ? " " + a[3] : "");
+                 journal("video.sink", "output=%d %s", n - 1, text.c_str());
+                 return "OK sink " + a[1] + " " + text;
+             });
     ctl::addState("video", stateText);
     ctl::addState("crosspoint", crosspointText);
 }
@@ -248,6 +329,33 @@ void setHotPlug(int connector, bool high) {
     }
     if (high) journal("video.hotplug", "connector=%d high after %d ms", connector, ms);
     else journal("video.hotplug", "connector=%d low", connector);
+}
+
+bool hotPlugHigh(int connector) {
+    std::lock_guard lock(board::sim::video::gMutex);
+    loadLocked();
+    return !validConnector(connector) || gInput[static_cast<size_t>(connector)].hotPlug;
+}
+
+void aimHotPlugPins(int connector, bool on) {
+    {
+        std::lock_guard lock(board::sim::video::gMutex);
+        if (!validConnector(connector)) return;
+        if (gHotPlugPins.connector == connector && gHotPlugPins.on == on) return;
+        gHotPlugPins.connector = connector;
+        gHotPlugPins.on = on;
+    }
+    journal("video.hotplug_pins", "connector=%d %s", connector, on ? "on" : "off");
+}
+
+void setReceiverColorSpace(int receiver, int value) {
+    if (receiver < 0 || receiver > 1 || value < 0 || value > 2) return;
+    {
+        std::lock_guard lock(board::sim::video::gMutex);
+        if (gReceiverColorSpace[receiver] == value) return;
+        gReceiverColorSpace[receiver] = value;
+    }
+    journal("video.receiver", "receiver=%d colour space=%d", receiver, value);
 }
 
 void loadEdid(int connector, const uint8_t* image, size_t size) {
@@ -295,14 +403,13 @@ bool sinkPowered(int output) {
 }
 
 bool readSinkEdid(int output, uint8_t* image, size_t size) {
-    SinkEdid kind;
+    std::array<uint8_t, kEdidSize> e;
     {
         std::lock_guard lock(board::sim::video::gMutex);
         loadLocked();
         if (!validOutput(output) || !gOutput[static_cast<size_t>(output)].sinkOn) return false;
-        kind = gOutput[static_cast<size_t>(output)].edid;
+        e = sinkEdid(gOutput[static_cast<size_t>(output)]);
     }
-    auto e = sinkEdid(kind);
     std::memcpy(image, e.data(), std::min(size, e.size()));
     return true;
 }
@@ -328,6 +435,38 @@ void setOutputMute(int output, bool muted) {
         gOutput[static_cast<size_t>(output)].muted = muted;
     }
     journal("video.mute", "output=%d %s", output, muted ? "on" : "off");
+}
+
+bool takeSinkChange(int output) {
+    std::lock_guard lock(board::sim::video::gMutex);
+    loadLocked();
+    if (!validOutput(output)) return false;
+    return std::exchange(gOutput[static_cast<size_t>(output)].changed, false);
+}
+
+void setOutputTiming(int output, uint16_t width, uint16_t height, uint32_t clockKHz, bool interlaced) {
+    {
+        std::lock_guard lock(board::sim::video::gMutex);
+        loadLocked();
+        if (!validOutput(output)) return;
+        Output& o = gOutput[static_cast<size_t>(output)];
+        if (o.width == width && o.height == height && o.clockKHz == clockKHz && o.interlaced == interlaced) return;
+        o.width = width, o.height = height, o.clockKHz = clockKHz, o.interlaced = interlaced;
+    }
+    journal("video.output_timing", "output=%d %ux%u%s %u kHz", output, width, height, interlaced ? "i" : "",
+            clockKHz);
+}
+
+void setOutputColor(int output, int format, int bitsPerPixel) {
+    {
+        std::lock_guard lock(board::sim::video::gMutex);
+        loadLocked();
+        if (!validOutput(output)) return;
+        Output& o = gOutput[static_cast<size_t>(output)];
+        if (o.colorFormat == format && o.bits == bitsPerPixel) return;
+        o.colorFormat = format, o.bits = bitsPerPixel;
+    }
+    journal("video.output_color", "output=%d %s %d-bit", output, colorFormatName(format), bitsPerPixel);
 }
 
 void crosspointSwitch(int source, int destination, bool closed) {

@@ -3,17 +3,22 @@
 // crosspoint. Driven by "ctl input" and "ctl sink", shown in "ctl state";
 // every change is journaled. board.conf sets the state at start:
 //   input.N = FORMAT | none     (N 1..8; FORMAT a name or an index)
-//   sink.N = on | off | badedid (N 1..4; default on)
+//   sink.N = on|dvi|badedid [TIMING] | off   (N 1..4; default on 1080p60)
 // The EDID image of each switch port is kept in sim/edid/inN.bin, so it
 // survives a restart of the program as the switch's memory does.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace board::sim::video {
 
 // The names of the input formats, so that "input N connect 1080p60" works.
 void setFormatNames(const char* (*name)(int format), int count);
+
+// The timings a sink can prefer: the descriptor of a timing name (an output
+// format); false when there is no such name.
+void setSinkTimings(bool (*descriptor)(const std::string& name, uint8_t* dtd));
 
 // Index of a format name or number; -1 when it is neither.
 int formatIndex(const std::string& word);

@@ -4,6 +4,7 @@
 #include "platform/journal.h"
 #include "platform/sim/board_conf.h"
 #include "platform/sim/i2c_sim.h"
+#include "protocol/crc16.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -50,11 +51,21 @@ std::vector<uint8_t> parseBytes(const std::string& text) {
     return out;
 }
 
-// The header of the firmware in a port's flash; false when there is none.
+// The header of the firmware in a port's flash; false unless the flash
+// holds a whole image (bytes past the file's end read as erased).
 bool firmware(int port, uint8_t header[kHeaderSize]) {
+    static const Protocol7700::Crc16 kCrc(0);
+    constexpr uint32_t kLargest = 1u << 20;  // the flash's size
     std::ifstream in(flashFile(port), std::ios::binary);
-    if (!in.read(reinterpret_cast<char*>(header), kHeaderSize)) return false;
-    return std::memcmp(header, kMagic, 8) == 0;
+    if (!in.read(reinterpret_cast<char*>(header), kHeaderSize) || std::memcmp(header, kMagic, 8) != 0) return false;
+    const uint32_t size = uint32_t{header[23]} << 24 | uint32_t{header[24]} << 16 | uint32_t{header[25]} << 8 | header[26];
+    if (size < kHeaderSize + 2 || size > kLargest) return false;
+    std::vector<uint8_t> image(size, 0xFF);
+    std::copy_n(header, kHeaderSize, image.begin());
+    in.read(reinterpret_cast<char*>(image.data() + kHeaderSize), size - kHeaderSize);
+    uint8_t crc[2];
+    kCrc.ComputeChecksumBytes(crc, image.data(), static_cast<int>(size - 2));
+    return image[size - 2] == crc[0] && image[size - 1] == crc[1];
 }
 
 class Transceiver : public i2c::Device {

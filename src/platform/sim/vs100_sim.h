@@ -17,7 +17,8 @@
 // routed; it then answers on I2C bus 3 (16-bit register addresses, chips
 // 0x28, 0x29, 0x2B, 0x2A for ports 0 to 3) from the firmware in its flash:
 // a read returns the status byte 100 and the item's data bytes. Held in
-// reset, routed, or with no firmware in its flash, it does not acknowledge.
+// reset, routed, or without a whole firmware image in its flash (one whose
+// programming stopped part way cannot boot), it does not acknowledge.
 //
 // Firmware image, the project's own format (no vendor firmware exists here):
 //   0..7    "HX40SIMV"
@@ -27,7 +28,9 @@
 //   13..16  date item (0xF502) d1..d4: year (d1 << 8) + d2, month, day
 //   17      firmware type (0xF504) d1; 18 hardware type (0xF505) d1
 //   19..22  active bank (0xF506) d1..d4: updatable flag, 0, 0, sector
-//   23..    filler up to the image's size
+//   23..26  the image's size in bytes, high byte first
+//   27..    filler up to the image's last two bytes, which hold the CRC-16
+//           (polynomial 0x1021, seed 0, high byte first) of all bytes before
 // The status items (0xF602 to 0xF60B, 0xF901) answer a live HDBaseT link of
 // 30 meters unless board.conf gives their data bytes or status byte:
 //   hdbt.<name>.<register> = b1 b2 ...      e.g. hdbt.rx-ch1.F607 = 0 0 0 101
@@ -51,7 +54,7 @@ class Device;
 namespace board::sim::vs100 {
 
 inline constexpr int kPorts = 4;
-inline constexpr size_t kHeaderSize = 23;
+inline constexpr size_t kHeaderSize = 27;
 inline constexpr char kMagic[] = "HX40SIMV";
 
 // "rx-ch1", "rx-ch2", "tx-ch1", "tx-ch2".

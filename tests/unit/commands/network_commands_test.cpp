@@ -165,7 +165,7 @@ TEST_F(NetworkWords, WebSecurityChecksTheCurrentPasswordAndNeverEchoesOne) {
     ASSERT_TRUE(restartsDone());
     const std::string tools = toolsLog(board_);
     size_t restarts = 0;
-    const std::string daemon = "httpd -h <root>/root/app/memfiles/web -c <root>/root/persist/httpd.conf\n";
+    const std::string daemon = "httpd -h /root/app/memfiles/web -c /root/persist/httpd.conf\n";
     for (size_t at = tools.find(daemon); at != std::string::npos; at = tools.find(daemon, at + 1)) ++restarts;
     EXPECT_EQ(restarts, 3u) << tools;
 }

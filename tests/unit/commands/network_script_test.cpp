@@ -161,7 +161,7 @@ TEST(NetworkScript, RunsOnTheBoardOnly) {
          "ip = 192.168.1.39\nmask = 255.255.0.0\nmac = 02:00:00:00:00:01\nlink = 1\nup = 1\ngw = 192.168.0.1\n",
          "eth0\t00000000\t0100A8C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"
          "eth0\t0000A8C0\t00000000\t0001\t0\t0\t0\t0000FFFF\t0\t0\t0\n",
-         "sh <root>/root/persist/configure_network\ndate\n"
+         "date\n"
          "ifconfig eth0 down\nifconfig eth0 hw ether 02:00:00:00:00:01\nifconfig eth0 up\n"
          "ifconfig eth0 192.168.1.39 netmask 255.255.0.0\nroute add default gw 192.168.0.1\n"
          "ifconfig eth0\nifconfig eth0\nroute -n\nntpd -q -p 129.6.15.28\n",
@@ -171,7 +171,7 @@ TEST(NetworkScript, RunsOnTheBoardOnly) {
          "ip = 192.168.1.39\nmask = 255.255.0.0\nmac = 02:00:00:00:00:01\nlink = 1\nup = 1\ngw = 192.168.0.1\n",
          "eth0\t00000000\t0100A8C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"
          "eth0\t0000A8C0\t00000000\t0001\t0\t0\t0\t0000FFFF\t0\t0\t0\n",
-         "sh <root>/root/persist/configure_network\ndate\n"
+         "date\n"
          "ifconfig eth0 down\nifconfig eth0 hw ether 02:00:00:00:00:01\nifconfig eth0 up\n"
          "pgrep udhcpc\nudhcpc -n -q -t 1 -S\n"
          "ifconfig eth0 192.168.1.39 netmask 255.255.0.0\nroute add default gw 192.168.0.1\n"
@@ -182,15 +182,15 @@ TEST(NetworkScript, RunsOnTheBoardOnly) {
          "ip = 10.9.8.7\nmask = 255.255.255.0\nmac = 02:00:00:00:00:01\nlink = 1\nup = 1\ngw = 10.9.8.1\n",
          "eth0\t00000000\t0108090A\t0003\t0\t0\t0\t00000000\t0\t0\t0\n"
          "eth0\t0008090A\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n",
-         "sh <root>/root/persist/configure_network\ndate\n"
+         "date\n"
          "ifconfig eth0 down\nifconfig eth0 hw ether 02:00:00:00:00:01\nifconfig eth0 up\n"
          "pgrep udhcpc\nudhcpc -n -q -t 1 -S\n"
          "ifconfig eth0\nifconfig eth0\nroute -n\nntpd -q -p 129.6.15.28\n",
          "10.9.8.7 255.255.255.0 10.9.8.1"},
         {"addresses left to the system", 2, "none", nullptr,
-         "ip = 192.168.1.239\nmask = 255.255.255.0\nmac = 02:00:00:00:00:01\nlink = 1\nup = 1\n",
-         "eth0\t0001A8C0\t00000000\t0001\t0\t0\t0\t00FFFFFF\t0\t0\t0\n",
-         "sh <root>/root/persist/configure_network\ndate\n"
+         "ip = 192.168.1.39\nmask = 255.255.0.0\nmac = 02:00:00:00:00:01\nlink = 1\nup = 1\n",
+         "eth0\t0000A8C0\t00000000\t0001\t0\t0\t0\t0000FFFF\t0\t0\t0\n",
+         "date\n"
          "ifconfig eth0 down\nifconfig eth0 hw ether 02:00:00:00:00:01\nifconfig eth0 up\nntpd -q -p 129.6.15.28\n",
          "192.168.1.39 255.255.0.0 192.168.0.1"},
     };

@@ -73,13 +73,11 @@ TEST(WebSettings, SaveWritesTheLineAndRestartsTheDaemonOnTheBoard) {
     web.SaveLinuxWebParam();
     ASSERT_TRUE(restartsDone());
     EXPECT_EQ(toolsLog(board),
-              "ash <root>/tmp/change_secure_web.sh\n"
               "pidof httpd\n"
-              "httpd -h <root>/root/app/memfiles/web -c <root>/root/persist/httpd.conf\n"
-              "ash <root>/tmp/change_secure_web.sh\n"
+              "httpd -h /root/app/memfiles/web -c /root/persist/httpd.conf\n"
               "pidof httpd\n"
               "killall httpd\n"
-              "httpd -h <root>/root/app/memfiles/web -c <root>/root/persist/httpd.conf\n");
+              "httpd -h /root/app/memfiles/web -c /root/persist/httpd.conf\n");
     EXPECT_EQ(board.read("sim/procs"), "httpd\n");
 }
 
@@ -97,7 +95,7 @@ TEST(WebSettings, MissingFileAndFactoryResetGiveTheFactorySettings) {
     EXPECT_EQ(board.read("root/persist/httpd.conf"), "/:admin:admin\n");
     const std::string log = toolsLog(board);
     size_t restarts = 0;
-    for (size_t at = 0; (at = log.find("httpd -h <root>/root/app/memfiles/web", at)) != std::string::npos; ++at)
+    for (size_t at = 0; (at = log.find("httpd -h /root/app/memfiles/web", at)) != std::string::npos; ++at)
         ++restarts;
     EXPECT_EQ(restarts, 2u) << log;
 }

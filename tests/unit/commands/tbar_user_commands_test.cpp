@@ -49,7 +49,7 @@ TEST_F(TbarUserWords, TbarInfoIsTheSwitchingStateInScalerNotation) {
     EXPECT_EQ(line("#TBAR-INFO? 1"),
               "~01@Y 1,21,1|~01@Y 1,930,2|~01@Y 1,31,5|~01@Y 1,391,3|~01@Y 1,392,1|~01@Y 1,41,3|~01@Y 1,491,0|"
               "~01@Y 1,492,0|~01@Y 1,934,1|~01@Y 1,933,0|~01@Y 1,932,0|~01@Y 1,931,1|~01@Y 1,223,4|~01@Y 1,224,1|"
-              "~01@Y 1,555,1|~01@DAMP-SLV -56|~01@NET-IP-SLV 192.168.1.239|~01@DHCP-SLV 0|~01@INDEPENDENT 1\r\n");
+              "~01@Y 1,555,1|~01@DAMP-SLV -56|~01@NET-IP-SLV 192.168.1.39|~01@DHCP-SLV 0|~01@INDEPENDENT 1\r\n");
 
     vp.gFlags &= ~VP_GFLAG_TRANSITION;
     PM.OUTPUT_RES_SEL[1] = 5;

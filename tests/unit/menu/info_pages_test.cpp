@@ -131,7 +131,7 @@ TEST_F(InfoPages, FirmwareDocument) {
 }
 
 TEST_F(InfoPages, NetworkDocument) {
-    EXPECT_EQ(get(514), R"({"IP Address":"192.168.1.239 ","Netmask":"255.255.255.0","Gateway":"0.0.0.0","DHCP":"OFF"})");
+    EXPECT_EQ(get(514), R"({"IP Address":"192.168.1.39 ","Netmask":"255.255.0.0","Gateway":"192.168.0.1","DHCP":"OFF"})");
     board_->write("proc/net/route", "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n"
                                     "eth0\t00000000\t0101A8C0\t0003\t0\t0\t0\t00000000\t0\t0\t0\n");
     for (auto [mode, text] : {std::pair{1, "ON"}, std::pair{2, "APIPA"}}) {
@@ -139,7 +139,7 @@ TEST_F(InfoPages, NetworkDocument) {
         record.eepromRead();
         record.setDHCPMode(mode);
         ASSERT_EQ(record.eepromWrite(), 0);
-        EXPECT_EQ(get(514), std::string(R"({"IP Address":"192.168.1.239 ","Netmask":"255.255.255.0",)") +
+        EXPECT_EQ(get(514), std::string(R"({"IP Address":"192.168.1.39 ","Netmask":"255.255.0.0",)") +
                                 R"("Gateway":"192.168.1.1","DHCP":")" + text + R"("})");
     }
 }
@@ -237,10 +237,11 @@ TEST_F(InfoPages, ScreensDrawTheLastReading) {
     PM.OUTPUT_CH[0] = 0;
     runFuncInd(row(511));
     draw(511);
-    // The HDCP mark lies over the format line's blanks (the scene drops
-    // the text it covers).
+    // The HDCP mark lies over the format line's blanks only: the format
+    // stays readable, and in the scene.
     EXPECT_EQ(shownFrom(60, 300), (std::vector<std::string>{
                                       "320,96 247 HDMI 1",
+                                      "320,132 0           1080p60",
                                       "320,168 0           FH: 67.5 kHz",
                                       "320,204 0           FV: 60.0 Hz",
                                       "320,240 247 HDMI1 Native Output:",

@@ -69,7 +69,7 @@ TEST_F(NetworkPages, DhcpItemShowsTheStoredModeAndStoresTheUsersChoice) {
     EXPECT_EQ(eeprom(kRecord + 3), 39);
     EXPECT_TRUE(shows("330,266 255/252 On"));
     std::string tools = hx40test::toolsLog(*board_);
-    EXPECT_NE(tools.find("sh <root>/root/persist/configure_network\n"), std::string::npos) << tools;
+    EXPECT_NE(tools.find("date\nifconfig eth0 down\n"), std::string::npos) << "the script ran\n" << tools;
     EXPECT_NE(tools.find("udhcpc -n -q -t 1 -S\nifconfig eth0 192.168.1.39 netmask 255.255.0.0\n"), std::string::npos)
         << "no lease: the stored address\n" << tools;
     EXPECT_EQ(board_->read("root/persist/network_stat").substr(0, 11), "dhcp: FAIL\n");

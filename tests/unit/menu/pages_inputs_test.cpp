@@ -8,6 +8,7 @@
 #include "core/pm_store.h"
 #include "menu/pages_inputs.h"
 #include "video/edid.h"
+#include "video/frontend.h"
 
 #include <thread>
 
@@ -289,6 +290,8 @@ TEST_F(InputPages, HdcpActsOnlyOnAChange) {
         const size_t hpd = j.find("issueHPD inp=0");
         const size_t back = j.find("EP9442_aimHPDHdmiVidInput on=1 inp=1");
         EXPECT_TRUE(en < aim && aim < hpd && hpd < back) << j;
+        EXPECT_NE(board::sim::ctl::dispatch("state").find("hotplug pins input 2\n"), std::string::npos)
+            << "the switch's pins rest on channel 2's input";
         EXPECT_EQ(PM.HDCP_MODE[0], static_cast<uint8_t>(c.value));
         EXPECT_EQ(PM.HDCP_MODE[1], 0) << "CH2 shows another input";
         EXPECT_EQ(eepromAt(0x1800 + 2), static_cast<uint8_t>(c.value));
@@ -300,12 +303,27 @@ TEST_F(InputPages, ColourSpaceGoesToTheReceiverOfAShowingChannel) {
     func1x4(124);  // CH2 shows input 2
     EXPECT_TRUE(journalHas("frontEnd_setColorSpace channel=1 value=2"));
     EXPECT_EQ(PM.COLOR_SPACE[1], 2);
+    EXPECT_NE(board::sim::ctl::dispatch("state").find("receiver 2 colour space ycbcr\n"), std::string::npos);
     EXPECT_EQ(PM.COLOR_SPACE[0], 0);
     board_->write("sim/journal.log", "");
     PM_I[2].COLOR_SPACE = 1;
     func1x4(134);
     EXPECT_FALSE(journalHas("frontEnd_setColorSpace"));
     EXPECT_EQ(eepromAt(0x1800 + 2 * 12 + 4), 1);
+    // Routed to a channel, an input brings its colour space to the
+    // receiver; a VGA input has no YCbCr path.
+    struct Case {
+        int vidInput, connector;
+        int8_t value;
+        const char* shown;
+    } cases[] = {{2, 2, 1, "rgb"}, {28, 4, 2, "automatic"}, {4, 4, 2, "ycbcr"}};
+    for (const Case& c : cases) {
+        PM_I[c.connector].COLOR_SPACE = c.value;
+        frontEnd_setVidInput(0, c.vidInput);
+        EXPECT_NE(board::sim::ctl::dispatch("state").find(std::string("receiver 1 colour space ") + c.shown + "\n"),
+                  std::string::npos)
+            << c.vidInput;
+    }
 }
 
 TEST_F(InputPages, VolumeReachesTheChannelsThatHearTheInput) {

@@ -3,6 +3,8 @@
 // to, the take, the display mode and window layout actions, the T-bar.
 #include "unit/menu/pages_fixture.h"
 
+#include "platform/sim/hw_sim.h"
+
 #include "core/osd_timer.h"
 #include "menu/channel_input_pages.h"
 #include "menu/pages_layout.h"
@@ -352,7 +354,9 @@ TEST_F(LayoutPages, WindowLayout) {
     EXPECT_EQ(vp.numInputs, 1);
     EXPECT_NE(vp.gFlags & VP_GFLAG_CUSTOMIZED_WIN, 0u);
     EXPECT_TRUE(journalHas("scaler.set_clock_p2"));
-    EXPECT_TRUE(journalHas("iEBsetLVDS"));
+    board::sim::registerHwControl();
+    EXPECT_NE(board::sim::ctl::dispatch("state").find("link windows 1\n"), std::string::npos)
+        << "the FPGA's output links carry one window";
     EXPECT_TRUE(journalHas("scaler.build_picture ch=1 caller=func23"));
     EXPECT_TRUE(journalHas("blackout force=1 channel=2 act=2"));
     EXPECT_TRUE(journalHas("p7kEvAnnounceInt function=484 value=0 channel=1"));

@@ -1,9 +1,11 @@
 #include "platform/board.h"
 #include "support/temp_board.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+namespace fs = std::filesystem;
 using hx40test::TempBoard;
 
 TEST(BoardPath, MapsDevicePathsUnderTheRoot) {
@@ -20,12 +22,45 @@ TEST(BoardPath, MapsDevicePathsUnderTheRoot) {
         {"/root/app//memfiles", r + "/root/app/memfiles"},
         {"/root/../../../etc/passwd", r + "/etc/passwd"},
         {"/", r},
-        {"../memfiles/parts.csv", "../memfiles/parts.csv"},
+        {"../memfiles/parts.csv", r + "/root/app/memfiles/parts.csv"},
+        {"../../../../../etc/passwd", r + "/etc/passwd"},
         {"", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(board::path(c.in), c.want) << c.in;
-    // A path already mapped stays as it is.
-    EXPECT_EQ(board::path(r + "/tmp/x"), r + "/tmp/x");
+    // A path already mapped stays inside once normalised, or is refused.
+    const std::string outside = "/nonexistent-hx40-board";
+    struct {
+        std::string in, want;
+    } mapped[] = {
+        {r + "/tmp/x", r + "/tmp/x"},
+        {r + "/tmp/../root/./x", r + "/root/x"},
+        {r + "/../ESC2", outside + fs::path(r).parent_path().string() + "/ESC2"},
+        {r + "/tmp/../../../etc/x", outside + "/etc/x"},
+    };
+    for (const auto& c : mapped) EXPECT_EQ(board::path(c.in), c.want) << c.in;
+}
+
+// Links a child leaves on the board resolve on the board, as the child sees
+// them, never on the host; the board's own device links stay.
+TEST(BoardPath, LinksResolveInsideTheRoot) {
+    TempBoard b;
+    const std::string& r = b.root();
+    fs::create_directory_symlink("/etc", b.file("root/host-etc"));
+    fs::create_directory_symlink("../../../../..", b.file("tmp/up"));
+    fs::create_symlink("loop-b", b.file("tmp/loop-a"));
+    fs::create_symlink("loop-a", b.file("tmp/loop-b"));
+    fs::create_symlink("/dev/null", b.file("dev/ttyS9"));
+    struct {
+        std::string in, want;
+    } cases[] = {
+        {"/root/host-etc/passwd", r + "/etc/passwd"},
+        {r + "/root/host-etc/", r + "/etc/"},
+        {"/tmp/up/etc/x", r + "/etc/x"},
+        {"/tmp/up/../tmp/up/root", r + "/root"},
+        {"/tmp/loop-a/x", "/nonexistent-hx40-board/tmp/loop-a/x"},
+        {"/dev/ttyS9", r + "/dev/ttyS9"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(board::path(c.in), c.want) << c.in;
 }
 
 TEST(BoardPath, WorkingDirectoryIsTheApplicationBinFolder) {

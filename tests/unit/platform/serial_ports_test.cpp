@@ -2,8 +2,10 @@
 #include "support/pty_read.h"
 #include "support/temp_board.h"
 
+#include <chrono>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <thread>
 #include <unistd.h>
 
 using hx40test::readFor;
@@ -17,6 +19,10 @@ int openEnd(const std::string& path) { return ::open(path.c_str(), O_RDWR | O_NO
 
 TEST(SerialPorts, BytesCrossBetweenTheProgramAndTheUserEnd) {
     TempBoard b(true, true);
+    // A burst far past what a pseudo-terminal holds, to a reader that comes
+    // late: the relay must keep what the far end cannot take yet.
+    std::string burst(200 * 1024, '\0');
+    for (size_t i = 0; i < burst.size(); ++i) burst[i] = static_cast<char>('!' + i * 7 % 90);
     for (const char* port : {"ttyS0", "ttyS2", "ttyS3"}) {
         int app = openEnd(board::path(std::string("/dev/") + port));
         int user = openEnd(b.file(std::string("term/") + port));
@@ -26,6 +32,18 @@ TEST(SerialPorts, BytesCrossBetweenTheProgramAndTheUserEnd) {
         EXPECT_EQ(readFor(app, 2, 2000), "#\r") << port;
         ASSERT_EQ(::write(app, "~01@ OK\r\n", 9), 9);
         EXPECT_EQ(readFor(user, 9, 2000), "~01@ OK\r\n") << port;
+        for (auto [from, to] : {std::pair{app, user}, std::pair{user, app}}) {
+            std::thread writer([&, from = from] {
+                for (size_t done = 0; done < burst.size();) {
+                    ssize_t n = ::write(from, burst.data() + done, burst.size() - done);
+                    if (n <= 0) break;
+                    done += static_cast<size_t>(n);
+                }
+            });
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            EXPECT_TRUE(readFor(to, burst.size(), 5000) == burst) << port;
+            writer.join();
+        }
         ::close(app);
         ::close(user);
     }

@@ -16,7 +16,7 @@ TEST_F(ProtocolNetworkTest, QueriesAnswerWhatTheBoardsEth0Holds) {
         const char* replies;
     } cases[] = {
         {"a new board", "",
-         "~01@NET-IP 192.168.1.239\r\n~01@NET-MASK 255.255.255.0\r\n~01@NET-MAC 02-00-00-00-00-01\r\n"
+         "~01@NET-IP 192.168.1.39\r\n~01@NET-MASK 255.255.0.0\r\n~01@NET-MAC 02-00-00-00-00-01\r\n"
          "~01@NET-MAC 02-00-00-00-00-01\r\n"},
         {"changed", "# set by ifconfig\nip = 10.1.2.3\nmask = 255.0.0.0\nmac = 0a:bc:DE:f0:12:34\nlink = 0\n",
          "~01@NET-IP 10.1.2.3\r\n~01@NET-MASK 255.0.0.0\r\n~01@NET-MAC 0A-BC-DE-F0-12-34\r\n"

@@ -22,11 +22,11 @@ TEST_F(ProtocolParserTest, StartCharacterAndAddress) {
         {"#", "~01@ OK\r\n"},
         {"NET-IP?", ""},
         {"", ""},
-        {"junk#NET-IP?", "~01@NET-IP 192.168.1.239\r\n"},
-        {"#net-ip?", "~01@NET-IP 192.168.1.239\r\n"},
-        {"#01@NET-IP?", "~01@NET-IP 192.168.1.239\r\n"},
-        {"# 1@NET-IP?", "~01@NET-IP 192.168.1.239\r\n"},
-        {"#+1@NET-IP?", "~01@NET-IP 192.168.1.239\r\n"},
+        {"junk#NET-IP?", "~01@NET-IP 192.168.1.39\r\n"},
+        {"#net-ip?", "~01@NET-IP 192.168.1.39\r\n"},
+        {"#01@NET-IP?", "~01@NET-IP 192.168.1.39\r\n"},
+        {"# 1@NET-IP?", "~01@NET-IP 192.168.1.39\r\n"},
+        {"#+1@NET-IP?", "~01@NET-IP 192.168.1.39\r\n"},
         {"#1@", "~01@ OK\r\n"},
         {"#2@NET-IP?", ""},
         {"#x@NET-IP?", ""},
@@ -48,9 +48,9 @@ TEST_F(ProtocolParserTest, Chains) {
         {"#|", "~01@ OK\r\n"},
         {"#||", "~01@ OK\r\n~01@ OK\r\n"},
         {"#A||B", "~01@ OK\r\n"},
-        {"#NET-IP?|NET-MAC?", "~01@NET-IP 192.168.1.239\r\n~01@NET-MAC 02-00-00-00-00-01\r\n"},
-        {"#NET-IP? |#NET-MAC?", "~01@NET-IP 192.168.1.239\r\n~01@NET-MAC 02-00-00-00-00-01\r\n"},
-        {"#XYZ|NET-IP?", "~01@NET-IP 192.168.1.239\r\n"},
+        {"#NET-IP?|NET-MAC?", "~01@NET-IP 192.168.1.39\r\n~01@NET-MAC 02-00-00-00-00-01\r\n"},
+        {"#NET-IP? |#NET-MAC?", "~01@NET-IP 192.168.1.39\r\n~01@NET-MAC 02-00-00-00-00-01\r\n"},
+        {"#XYZ|NET-IP?", "~01@NET-IP 192.168.1.39\r\n"},
         {"#\t ECHO a \t|  echo B", "~01@a\r\n~01@B\r\n"},
         // An action error is answered and the chain goes on.
         {"#FAIL|ECHO z", "~01@FAIL  ERR7\r\n~01@z\r\n"},
@@ -115,7 +115,7 @@ TEST_F(ProtocolParserTest, DefaultCommandGetsTheWordAsTyped) {
         {"#Model?", "~01@OLD\r\n"},
         {"##Abc  x ", "~01@OLD\r\n"},
         {"#xyz bad", "~01@xyz bad ERR5\r\n"},
-        {"#XYZ|NET-IP?", "~01@OLD\r\n~01@NET-IP 192.168.1.239\r\n"},
+        {"#XYZ|NET-IP?", "~01@OLD\r\n~01@NET-IP 192.168.1.39\r\n"},
     });
     EXPECT_EQ(seen, (std::vector<std::string>{"2:xyz 2:1,2", "2:Model?", "2:#Abc 2: x", "2:xyz 2:bad", "2:XYZ"}));
     ASSERT_EQ(sent_.console.size(), 1u);

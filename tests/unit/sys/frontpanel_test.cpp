@@ -133,6 +133,31 @@ TEST_F(Panel, LedCommandsReachTheLedsAndProtocolKeysAreForwardedAsTheProgramsOwn
     EXPECT_EQ(getquestat_message_q(E_EXMSG_TYPE_FPANEL), 0);
 }
 
+TEST_F(Panel, ABlinkingLedGoesDarkAndLightsAgainUntilItStopsBlinking) {
+    const std::string lit = "\n24 7 0 0 1\n", dark = "\n24 0 0 0 1\n";
+    ASSERT_EQ(post_led(build_led_state(24, 7, 0, 0, 1)), 0);
+    // The keypad thread's scans: every 5 ms, for at most a few seconds each.
+    auto scanUntil = [&](const std::string& want) {
+        for (int i = 0; i < 1000; ++i) {
+            keypad_service_queues();
+            if (board_.read("sim/leds.txt").find(want) != std::string::npos) return true;
+            Sleep(5);
+        }
+        return false;
+    };
+    EXPECT_TRUE(scanUntil(lit));
+    EXPECT_TRUE(scanUntil(dark)) << "timer 1 darkens it";
+    EXPECT_TRUE(scanUntil(lit)) << "timer 0 lights it again";
+    EXPECT_TRUE(scanUntil(dark)) << "and the cycle goes on";
+    ASSERT_EQ(post_led(build_led_state(24, 0, 7, 0, 0)), 0);
+    EXPECT_TRUE(scanUntil("\n24 0 7 0 0\n"));
+    for (int i = 0; i < 200; ++i) {
+        keypad_service_queues();
+        Sleep(5);
+    }
+    EXPECT_NE(board_.read("sim/leds.txt").find("\n24 0 7 0 0\n"), std::string::npos) << "a steady LED stays lit";
+}
+
 TEST_F(Panel, LedWords) {
     EXPECT_EQ(build_led_state(27, 7, 0, 0, 0), 0xD807);
     EXPECT_EQ(build_led_state(1, 1, 2, 3, 1), 0x0800 | 1 | (2 << 3) | (3 << 6) | 0x200);

@@ -57,9 +57,16 @@ TEST(I2c, InjectedFaultsAreRetriedAndCountedWhenEveryTryFails) {
     EXPECT_EQ(I2C_BurstRead(2, 0xD0, 0x08, &v, 1), -1);
     EXPECT_EQ(v, 0x77);
     EXPECT_EQ(I2C_Read_Register(2, 0xD0, 0x08), 0x33);
-    g_i2c_critical_errors = 11;
+    // A chip holding the data line: every transfer fails until the
+    // background step recovers the buses after more than 10 errors.
+    board::sim::i2c::stick(2);
+    EXPECT_EQ(I2C_Read_Register(2, 0xD0, 0x08), 0);
+    g_i2c_critical_errors = 10;
+    EXPECT_FALSE(I2C_recoverIfNeeded());
+    EXPECT_EQ(I2C_Read_Register(2, 0xD0, 0x08), 0) << "still held";
     EXPECT_TRUE(I2C_recoverIfNeeded());
     EXPECT_EQ(g_i2c_critical_errors, 0u);
+    EXPECT_EQ(I2C_Read_Register(2, 0xD0, 0x08), 0x33) << "the recovery freed the bus";
     EXPECT_FALSE(I2C_recoverIfNeeded());
 }
 

@@ -54,8 +54,8 @@ TEST_F(Actions, TheKernelGoesToMtd3AndItsSizeInsideTheBootloaderPartition) {
     EXPECT_EQ(read("dev/mtd3"), image + std::string(kPartition - image.size(), '\xff'));
     EXPECT_EQ(read("dev/mtd2"), mtd2.substr(0, 65536) + size + mtd2.substr(65540));
     EXPECT_EQ(tools(),
-              "flashcp -v /mnt/usb/Selka/zImage /dev/mtd3\n"
-              "dd if=/mnt/usb/Selka/zimagesize.bin of=/dev/mtdblock2 bs=1 seek=65536\n");
+              "flashcp -v /mnt/usb/Selka//zImage /dev/mtd3\n"
+              "dd if=/mnt/usb/Selka//zimagesize.bin of=/dev/mtdblock2 bs=1 seek=65536\n");
     // The installed copy in bin is kept as a backup and replaced.
     EXPECT_EQ(read("root/app/bin/zImage.old"), "installed kernel");
     EXPECT_EQ(read("root/app/bin/zImage"), image);
@@ -71,11 +71,11 @@ TEST_F(Actions, AKernelItemFailsWhenItsToolsFailOrItsSizeIsMissing) {
         {"no size file", "", nullptr, ""},
         {"size file of 3 bytes", std::string("\x01\x02\x03", 3), nullptr, ""},
         {"flashcp fails", kKernelSize, "fault.flashcp = 1",
-         "flashcp -v /mnt/usb/Selka/zImage /dev/mtd3\n"
-         "dd if=/mnt/usb/Selka/zimagesize.bin of=/dev/mtdblock2 bs=1 seek=65536\n"},
+         "flashcp -v /mnt/usb/Selka//zImage /dev/mtd3\n"
+         "dd if=/mnt/usb/Selka//zimagesize.bin of=/dev/mtdblock2 bs=1 seek=65536\n"},
         {"dd fails", kKernelSize, "fault.dd = 1",
-         "flashcp -v /mnt/usb/Selka/zImage /dev/mtd3\n"
-         "dd if=/mnt/usb/Selka/zimagesize.bin of=/dev/mtdblock2 bs=1 seek=65536\n"},
+         "flashcp -v /mnt/usb/Selka//zImage /dev/mtd3\n"
+         "dd if=/mnt/usb/Selka//zimagesize.bin of=/dev/mtdblock2 bs=1 seek=65536\n"},
     };
     const std::string conf = read("sim/board.conf");
     for (const Case& c : cases) {
@@ -104,7 +104,7 @@ TEST_F(Actions, TheBootloaderKeepsTheKernelSizeItCovers) {
                                     std::string(kPartition - image.size(), '\xff'));
     EXPECT_EQ(tools(),
               "dd if=/dev/mtdblock2 bs=1 skip=65536 count=4 of=/tmp/zimagesize.bin\n"
-              "flashcp -v /mnt/usb/Selka/bootloader /dev/mtd2\n"
+              "flashcp -v /mnt/usb/Selka//bootloader /dev/mtd2\n"
               "dd if=/tmp/zimagesize.bin of=/dev/mtdblock2 bs=1 seek=65536\n");
 }
 
@@ -167,7 +167,7 @@ TEST_F(Actions, AnOsImageGoesToTheOtherBankAndItsRollbackErasesTheRunningOne) {
     EXPECT_EQ(read("dev/mtd1"), std::string(512, '\0') + mtd1.substr(512));
     EXPECT_EQ(read("dev/mtd1").size(), kPartition);
     EXPECT_EQ(tools(),
-              "flashcp -v /mnt/usb/Selka/cramfs /dev/mtd0\n"
+              "flashcp -v /mnt/usb/Selka//cramfs /dev/mtd0\n"
               "dd if=/dev/zero of=/dev/mtd1 bs=1 count=512\n");
 }
 
@@ -230,7 +230,7 @@ TEST_F(Actions, TheApplicationImageGoesToTheSparePartitionWhichBecomesMain) {
         EXPECT_EQ(err, c.fstab.empty() ? "Unable to open /root/persist/fstab file\n" : "") << c.what;
         const std::string spare = std::to_string(c.spare);
         EXPECT_EQ(tools(),
-                  "flash_eraseall -j /dev/mtd" + spare + "\nflashcp -v /mnt/usb/Selka/jffs2 /dev/mtd" + spare + "\n")
+                  "flash_eraseall -j /dev/mtd" + spare + "\nflashcp -v /mnt/usb/Selka//jffs2 /dev/mtd" + spare + "\n")
             << c.what;
         EXPECT_EQ(read("dev/mtd" + spare), image + std::string(kPartition - image.size(), '\xff')) << c.what;
         EXPECT_EQ(read("dev/mtd" + std::to_string(9 - c.spare)), kErased) << c.what;
@@ -248,9 +248,9 @@ TEST_F(Actions, AFailedOrUnsafeApplicationImageNeverSwitchesFstab) {
         const char* log;
     } cases[] = {
         {"flashcp fails", "fault.flashcp = 1", kFstabMtd4Main, "mtdblock4",
-         "flash_eraseall -j /dev/mtd5\nflashcp -v /mnt/usb/Selka/jffs2 /dev/mtd5\n"},
+         "flash_eraseall -j /dev/mtd5\nflashcp -v /mnt/usb/Selka//jffs2 /dev/mtd5\n"},
         {"flash_eraseall fails", "fault.flash_eraseall = 1", kFstabMtd4Main, "mtdblock4",
-         "flash_eraseall -j /dev/mtd5\nflashcp -v /mnt/usb/Selka/jffs2 /dev/mtd5\n"},
+         "flash_eraseall -j /dev/mtd5\nflashcp -v /mnt/usb/Selka//jffs2 /dev/mtd5\n"},
         // An earlier upgrade switched fstab and the device was not restarted:
         // the spare partition by fstab is the one running.
         {"spare is running", nullptr, kFstabMtd5Main, "mtdblock4", ""},

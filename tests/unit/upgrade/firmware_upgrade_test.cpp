@@ -77,8 +77,9 @@ TEST_F(UpgradeDialogue, AConfirmedPackageIsWrittenItemByItemAndItsVersionsRecord
               (std::set<std::string>{"320,132 0/255  [M] parts.csv - 2.0.0", "320,150 0/255  [M] web - 2.1.0"}));
     // Written in the order of the names: the script first.
     EXPECT_EQ(script.screens[1],
-              (std::vector<std::string>{"320,132 0/255 [Pr] aapre ... done.", "320,150 0/255 [M] parts.csv ... done.",
-                                        "320,168 0/255 [M] web ... done.", "357,222 0/255 Please remove USB key.",
+              (std::vector<std::string>{"320,114 0/255 Upgrading: ", "320,132 0/255 [Pr] aapre ... done.",
+                                        "320,150 0/255 [M] parts.csv ... done.", "320,168 0/255 [M] web ... done.",
+                                        "357,222 0/255 Please remove USB key.",
                                         "320,240 0/255 Press ENTER or RIGHT to reboot",
                                         "331,258 0/255 MENU or LEFT to reboot later"}));
     EXPECT_EQ(read(kParts), "1,0,0,8,8\n2,0,0,9,9\n");
@@ -113,13 +114,15 @@ TEST_F(UpgradeDialogue, FailuresEndOnTheErrorScreenWithTheVersionListsUntouched)
     } cases[] = {
         {"one checksum failure writes nothing, not even the script", "", "memfiles/parts.csv",
          // The line is wider than the console and wraps.
-         {"320,132 0/255 [M] parts.csv ... source checksum ", "320,150 0/255 error.",
-          "320,168 0/255 An error has occured. ", "320,186 0/255 Press MENU or LEFT to return."},
+         {"320,114 0/255 Upgrading: ", "320,132 0/255 [M] parts.csv ... source checksum ",
+          "320,150 0/255 error.", "320,168 0/255 An error has occured. ",
+          "320,186 0/255 Press MENU or LEFT to return."},
          false},
         {"an item that fails to install leaves the later ones written",
          "memfiles/new.rbf=@/new.rbf", "",
-         {"320,132 0/255 [Pr] aapre ... done.", "320,150 0/255 [F] new.rbf ... error !!!",
-          "320,168 0/255 [M] parts.csv ... done.", "320,186 0/255 [M] web ... done.",
+         {"320,114 0/255 Upgrading: ", "320,132 0/255 [Pr] aapre ... done.",
+          "320,150 0/255 [F] new.rbf ... error !!!", "320,168 0/255 [M] parts.csv ... done.",
+          "320,186 0/255 [M] web ... done.",
           "320,204 0/255 An error has occured. ", "320,222 0/255 Press MENU or LEFT to return."},
          true},
     };

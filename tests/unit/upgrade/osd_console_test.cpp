@@ -217,6 +217,10 @@ TEST_F(ConsoleKeys, AWaitInsideADialogueLeavesTheDialoguesHoldOnTheKeys) {
 
 TEST_F(Console, TheBusyAnimationStepsAndErasesItself) {
     Osd o;
+    o.clrscr();
+    o.Refresh();
+    o << endl << separator << endl << "Upgrading: " << endl;
+    chip().clearOperations();
     o.StartHourGlass();
     EXPECT_TRUE(o.HourGlassRunning());
     EXPECT_TRUE(waitOp(fill(389, 92, 12, 12, 248)));
@@ -232,6 +236,8 @@ TEST_F(Console, TheBusyAnimationStepsAndErasesItself) {
         << all.front();
     // Each square is painted over before the next one.
     EXPECT_TRUE(hasOp(fill(389, 92, 12, 12, 255)));
+    // The erased area reaches the blank top row of the line below, which stays.
+    EXPECT_EQ(shown(), std::vector<std::string>{"320,114 0/255 Upgrading: "});
 }
 
 TEST_F(Console, AStopRightAfterTheStartEndsTheAnimation) {

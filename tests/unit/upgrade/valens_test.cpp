@@ -157,15 +157,27 @@ TEST_F(Valens, AnImageIsProgrammedPageByPageIntoTheRoutedFlashOnly) {
     }
 }
 
-TEST_F(Valens, WithoutAnImageNothingIsTouched) {
+TEST_F(Valens, WithoutAUsableImageNothingIsTouched) {
+    struct Case {
+        const char* file;
+        std::string bytes;
+    } cases[] = {
+        {"VS100RX_1_2_3.bin.old", vs100Image(false, 1, 2, 3, 300)},  // a backup only
+        {"VS100RX.bin", ""},                                          // an empty image is never erased onto the chip
+    };
     const std::string before = flash("rx-ch2");
-    memfile("VS100RX_1_2_3.bin.old", vs100Image(false, 1, 2, 3, 300));
-    EXPECT_EQ(update_valens(valense_input, 1), -1);
-    EXPECT_EQ(flash("rx-ch2"), before);
-    EXPECT_TRUE(flashEvents(journal()).empty());
-    EXPECT_EQ(journal().find("valens.reset"), std::string::npos);
-    EXPECT_EQ(expander(0, 0x24, 2) & 0x0C, 0);  // the route is released
-    EXPECT_EQ(valence_update_in_operation_mode, 0);
+    for (const Case& c : cases) {
+        for (const std::string& n : memfiles()) fs::remove(board_->file("root/app/memfiles/" + n));
+        memfile(c.file, c.bytes);
+        board_->write("sim/journal.log", "");
+        EXPECT_EQ(update_valens(valense_input, 1), -1) << c.file;
+        EXPECT_EQ(flash("rx-ch2"), before) << c.file;
+        EXPECT_TRUE(flashEvents(journal()).empty()) << c.file;
+        EXPECT_EQ(journal().find("valens.reset"), std::string::npos) << c.file;
+        EXPECT_EQ(expander(0, 0x24, 2) & 0x0C, 0);  // the route is released
+        EXPECT_EQ(valence_update_in_operation_mode, 0);
+        EXPECT_EQ(versionItem(0x52), (std::vector<uint8_t>{100, 0x10, 0x00, 0x42, 0x00})) << c.file;  // still 1.4.2
+    }
 }
 
 TEST_F(Valens, AFlashThatStaysBusyIsGivenUpWithinItsBound) {
@@ -180,6 +192,10 @@ TEST_F(Valens, AFlashThatStaysBusyIsGivenUpWithinItsBound) {
     EXPECT_NE(journal().find("valens.reset TX CH1"), std::string::npos);
     EXPECT_EQ(expander(1, 0x25, 2) & 0xC0, 0);
     EXPECT_EQ(valence_update_in_operation_mode, 0);
+    // Only the first page, with the new header, reached the flash: the
+    // transceiver cannot boot from it and reports no firmware.
+    EXPECT_EQ(flash("tx-ch1"), vs100Image(true, 2, 0, 1, 600).substr(0, 256));
+    EXPECT_TRUE(versionItem(0x56).empty());
 
     // A single wait: about its bound of 100 ms, the busy status returned.
     valence_update_in_operation_mode = 5;

@@ -1,20 +1,36 @@
 #include "core/pm.h"
 #include "platform/sim/ctl.h"
+#include "platform/sim/i2c_sim.h"
 #include "platform/sim/video_sim.h"
 #include "platform/video.h"
 #include "support/temp_board.h"
 #include "video/edid.h"
 #include "video/frontend.h"
 
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 
 namespace {
 
 // 1024 x 768 at 60 Hz, 65 MHz: the first native resolution of the input page.
 const uint8_t kDtd1024[18] = {0x64, 0x19, 0x00, 0x40, 0x41, 0x00, 0x26, 0x30, 0x18,
                               0x88, 0x36, 0x00, 0x20, 0xC2, 0x31, 0x00, 0x00, 0x18};
+
+std::string journalText(const hx40test::TempBoard& b) { return b.read("sim/journal.log"); }
+
+// Polls the HDMI switch until pred holds (5 s at most).
+bool pollUntil(const std::function<bool()>& pred) {
+    for (int i = 0; i < 1000; ++i) {
+        EP9442_pollRX();
+        if (pred()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
 
 uint8_t sum(const uint8_t* block) {
     uint8_t s = 0;
@@ -158,4 +174,29 @@ TEST_F(Edid, TheHotPlugPulseHoldsTheLineLowForHalfASecond) {
     EXPECT_GE(ms, 500);
     EXPECT_LT(ms, 1500);
     EXPECT_EQ(board::sim::video::hotPlugPulses(0), 0);
+}
+
+TEST(HdmiSwitch, AnHdbtInputsHotPlugHoldsItsReceivingTransceiverThenResetsIt) {
+    hx40test::TempBoard board(true, true);
+    auto line = [](uint8_t bit) { return (board::sim::i2c::expanderRegister(0, 0x24, 2) & bit) != 0; };
+    EP9442_pollRX();
+    EXPECT_EQ(journalText(board).find("valens."), std::string::npos) << "nothing to follow";
+    // HDBT 1 (input 7) comes through the receiver of CH1 (bit 0x01).
+    std::thread pulse([] { frontEnd_Edid_Issu_Hotplug(6); });
+    EXPECT_TRUE(pollUntil([&] { return !line(0x01); })) << "held while the line is low";
+    EXPECT_TRUE(line(0x02)) << "the other receiver runs on";
+    pulse.join();
+    EP9442_pollRX();
+    EXPECT_TRUE(line(0x01)) << "reset after the pulse";
+    std::string j = journalText(board);
+    EXPECT_LT(j.find("valens.shut RX CH1"), j.find("valens.reset RX CH1"));
+    // A pulse that began and ended between two polls still resets it; an
+    // HDMI input's pulse concerns no transceiver.
+    frontEnd_Edid_Issu_Hotplug(7);
+    frontEnd_Edid_Issu_Hotplug(0);
+    EP9442_pollRX();
+    j = journalText(board);
+    EXPECT_NE(j.find("valens.reset RX CH2"), std::string::npos);
+    EXPECT_EQ(j.find("valens.shut RX CH2"), std::string::npos);
+    EXPECT_EQ(j.rfind("valens."), j.find("valens.reset RX CH2")) << "one reset, nothing else";
 }

@@ -1,23 +1,26 @@
-// The board's stand-in programs: one binary linked under the names of the
-// device's system tools. Each call is appended to <root>/sim/tools.log; each
-// tool does the observable part of its job inside the board root and never
-// touches the host. "fault.<name> = <status>" in board.conf makes a tool fail.
+// The board's stand-in programs: one binary that the sandbox of the exec
+// layer puts in /bin under the names of the device's system tools. Inside the
+// sandbox "/" is the board root, so a tool works on the device's paths as
+// they are. Each call is appended to /sim/tools.log; each tool does the
+// observable part of its job on the board's files. "fault.<name> = <status>"
+// in board.conf makes a tool fail.
 #include "platform/board.h"
 #include "platform/exec.h"
 #include "platform/sim/board_conf.h"
+#include "platform/sim/eth0.h"
 #include "platform/sim/usb_key.h"
 
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -30,29 +33,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string gRoot;
 board::sim::BoardConf gConf;
 
 using Args = std::vector<std::string>;
 
-bool insideRoot(const std::string& p) {
-    std::string n = board::normalise(p.front() == '/' ? p : fs::current_path().string() + "/" + p);
-    return n == gRoot || n.rfind(gRoot + "/", 0) == 0;
-}
-
-// A path argument: device paths are mapped, the result must lie in the root.
-bool boardFile(const std::string& arg, std::string& out) {
-    if (arg.empty()) return false;
-    out = arg.front() == '/' && arg.rfind(gRoot + "/", 0) != 0 ? gRoot + board::normalise(arg) : arg;
-    if (!insideRoot(out)) {
-        std::fprintf(stderr, "%s: outside the board root\n", arg.c_str());
-        return false;
-    }
-    return true;
-}
+// The board's state files.
+const std::string kSim = "/sim/";
+const std::string kProc = std::string(board::exec::kBoardProc) + "/";
 
 void appendLine(const std::string& file, const std::string& line) {
-    int fd = ::open((gRoot + "/sim/" + file).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    int fd = ::open((kSim + file).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0) return;
     std::string l = line + "\n";
     (void)!::write(fd, l.data(), l.size());
@@ -77,69 +67,6 @@ int execReal(const char* program, const Args& a) {
 
 // ---- the tools ---------------------------------------------------------------
 
-// Files that a script includes with "." or "source" are translated as they
-// are read, like the script itself.
-constexpr const char* kShellPrelude =
-    "source() { local __hx40_f=\"$1\"; shift; builtin source <(\"$HX40_BOARD_ROOT/sim-bin/hx40-standin\" --translate "
-    "\"$__hx40_f\") \"$@\"; }; .() { source \"$@\"; }\n";
-
-std::string scriptText(const std::string& text) { return kShellPrelude + board::exec::translateText(text, gRoot); }
-
-int translateFile(const std::string& file) {
-    std::string f;
-    if (!boardFile(file, f)) return 1;
-    std::ifstream in(f, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "source: %s: No such file\n", file.c_str());
-        return 1;
-    }
-    std::stringstream ss;
-    ss << in.rdbuf();
-    std::fputs(board::exec::translateText(ss.str(), gRoot).c_str(), stdout);
-    return 0;
-}
-
-int shell(const Args& a) {
-    // sh [-opts] -c TEXT [name args...] | sh [-opts] FILE [args...] | sh < script
-    Args out = {"bash"};
-    size_t i = 1;
-    for (; i < a.size() && a[i].size() > 1 && a[i][0] == '-' && a[i] != "-c"; ++i) out.push_back(a[i]);
-    std::string text;
-    if (i < a.size() && a[i] == "-c") {
-        if (i + 1 >= a.size()) {
-            std::fprintf(stderr, "sh: -c: option requires an argument\n");
-            return 2;
-        }
-        text = a[i + 1];
-        i += 2;
-    } else if (i < a.size()) {
-        std::string file;
-        if (!boardFile(a[i], file)) return 127;
-        std::ifstream in(file, std::ios::binary);
-        if (!in) {
-            std::fprintf(stderr, "sh: can't open %s\n", a[i].c_str());
-            return 127;
-        }
-        std::stringstream ss;
-        ss << in.rdbuf();
-        text = ss.str();
-        out.push_back("-c");
-        out.push_back(scriptText(text));
-        out.push_back(file);  // $0
-        ++i;
-        for (; i < a.size(); ++i) out.push_back(board::exec::translateText(a[i], gRoot));
-        return execReal("/bin/bash", out);
-    } else {
-        std::stringstream ss;
-        ss << std::cin.rdbuf();
-        text = ss.str();
-    }
-    out.push_back("-c");
-    out.push_back(scriptText(text));
-    for (; i < a.size(); ++i) out.push_back(board::exec::translateText(a[i], gRoot));
-    return execReal("/bin/bash", out);
-}
-
 int rebootTool(const Args& a) {
     appendLine("reboot.log", joined(a));
     return 0;
@@ -148,7 +75,7 @@ int rebootTool(const Args& a) {
 int flashErase(const Args& a) {
     std::string dev;
     for (size_t i = 1; i < a.size(); ++i)
-        if (a[i][0] != '-' && !boardFile(a[i], dev)) return 1;
+        if (a[i][0] != '-') dev = a[i];
     if (dev.empty()) {
         std::fprintf(stderr, "usage: flash_eraseall [-j] DEVICE\n");
         return 1;
@@ -167,10 +94,7 @@ int flashErase(const Args& a) {
 int flashcp(const Args& a) {
     std::vector<std::string> files;
     for (size_t i = 1; i < a.size(); ++i) {
-        if (a[i][0] == '-') continue;
-        std::string f;
-        if (!boardFile(a[i], f)) return 1;
-        files.push_back(f);
+        if (a[i][0] != '-') files.push_back(a[i]);
     }
     if (files.size() != 2) {
         std::fprintf(stderr, "usage: flashcp [-v] FILE DEVICE\n");
@@ -278,19 +202,18 @@ int dd(const Args& a) {
             plain = false;
             continue;
         }
-        std::string key = a[i].substr(0, eq), value = a[i].substr(eq + 1), f;
-        if ((key == "if" || key == "of") && !boardFile(value, f)) return 1;
-        if (key == "if") in = f;
-        else if (key == "of") out = f;
+        std::string key = a[i].substr(0, eq), value = a[i].substr(eq + 1);
+        if (key == "if") in = value;
+        else if (key == "of") out = value;
         else if (key == "bs" || key == "skip" || key == "seek" || key == "count")
             plain = plain && ddNumber(value, numbers[key]);
         else
             plain = false;
     }
     auto bs = numbers.find("bs");
-    bool device = !out.empty() && out.rfind(gRoot + "/dev/", 0) == 0;
+    bool device = !out.empty() && board::normalise(fs::absolute(out).string()).rfind("/dev/", 0) == 0;
     if (plain && device && (bs == numbers.end() || bs->second != 0)) return ddDevice(in, out, numbers);
-    return execReal("/bin/dd", a);
+    return execReal("/usr/bin/dd", a);
 }
 
 int mountTool(const Args& a) {
@@ -308,10 +231,8 @@ int mountTool(const Args& a) {
         std::fprintf(stderr, "mount: need a device and a folder\n");
         return 1;
     }
-    std::string dev, dir;
-    if (!boardFile(words[0], dev) || !boardFile(words[1], dir)) return 1;
-    // A USB key: <root>/dev/sdXN names a folder of <root>/sim/usb/.
-    int rc = board::sim::mountKey(gRoot, dev, dir, type, "rw,relatime");
+    // A USB key: /dev/sdXN names a folder of /sim/usb/.
+    int rc = board::sim::mountKey("", words[0], words[1], type, "rw,relatime");
     if (rc != 0) {
         std::fprintf(stderr, "mount: mounting %s on %s failed: %s\n", words[0].c_str(), words[1].c_str(),
                      std::strerror(rc));
@@ -322,11 +243,9 @@ int mountTool(const Args& a) {
 
 int umountTool(const Args& a) {
     std::vector<std::string> targets;
-    for (size_t i = 1; i < a.size(); ++i) {
-        std::string f;
-        if (a[i][0] != '-' && boardFile(a[i], f)) targets.push_back(f);
-    }
-    if (!board::sim::unmountKeys(gRoot, targets)) {
+    for (size_t i = 1; i < a.size(); ++i)
+        if (a[i][0] != '-') targets.push_back(a[i]);
+    if (!board::sim::unmountKeys("", targets)) {
         std::fprintf(stderr, "umount: can't unmount: Invalid argument\n");
         return 1;
     }
@@ -335,7 +254,7 @@ int umountTool(const Args& a) {
 
 // Processes "started" by the stand-ins, one name per line in sim/procs.
 std::vector<std::string> procs() {
-    std::ifstream in(gRoot + "/sim/procs");
+    std::ifstream in(kSim + "procs");
     std::vector<std::string> v;
     std::string l;
     while (std::getline(in, l))
@@ -344,7 +263,7 @@ std::vector<std::string> procs() {
 }
 
 void setProcs(const std::vector<std::string>& v) {
-    std::ofstream out(gRoot + "/sim/procs", std::ios::trunc);
+    std::ofstream out(kSim + "procs", std::ios::trunc);
     for (const auto& p : v) out << p << '\n';
 }
 
@@ -386,7 +305,7 @@ int killall(const Args& a) {
 }
 
 long clockOffset() {
-    std::ifstream in(gRoot + "/sim/clock_offset");
+    std::ifstream in(kSim + "clock_offset");
     long v = 0;
     in >> v;
     return v;
@@ -402,7 +321,7 @@ int dateTool(const Args& a) {
             pid_t pid = ::fork();
             if (pid == 0) {
                 ::dup2(fds[1], 1);
-                ::execl("/bin/date", "date", "-d", a[i + 1].c_str(), "+%s", static_cast<char*>(nullptr));
+                ::execl("/usr/bin/date", "date", "-d", a[i + 1].c_str(), "+%s", static_cast<char*>(nullptr));
                 ::_exit(127);
             }
             ::close(fds[1]);
@@ -416,7 +335,7 @@ int dateTool(const Args& a) {
                 return 1;
             }
             long target = std::strtol(buf, nullptr, 10);
-            std::ofstream(gRoot + "/sim/clock_offset", std::ios::trunc) << (target - std::time(nullptr)) << '\n';
+            std::ofstream(kSim + "clock_offset", std::ios::trunc) << (target - std::time(nullptr)) << '\n';
             ++i;
             continue;
         }
@@ -424,97 +343,37 @@ int dateTool(const Args& a) {
     }
     real.insert(real.begin() + 1, "-d");
     real.insert(real.begin() + 2, "@" + std::to_string(std::time(nullptr) + clockOffset()));
-    return execReal("/bin/date", real);
+    return execReal("/usr/bin/date", real);
 }
 
-int stty(const Args& a) {
-    for (size_t i = 1; i < a.size(); ++i) {
-        std::string f;
-        if ((a[i] == "-F" || a[i] == "--file") && i + 1 < a.size() && !boardFile(a[i + 1], f)) return 1;
+int stty(const Args& a) { return execReal("/usr/bin/stty", a); }
+
+// The board's host name is /sim/hostname, which the program sets.
+int hostname(const Args& a) {
+    if (a.size() == 1) {
+        std::ifstream in(kSim + "hostname");
+        std::string name;
+        std::getline(in, name);
+        std::printf("%s\n", name.empty() ? "(none)" : name.c_str());
+        return 0;
     }
-    // stty on a mapped device: the rest of the arguments are settings.
-    Args real = a;
-    for (size_t i = 1; i + 1 < real.size(); ++i)
-        if (real[i] == "-F" || real[i] == "--file") boardFile(a[i + 1], real[i + 1]);
-    return execReal("/bin/stty", real);
-}
-
-// ---- the board's network: <root>/sim/net/eth0 and <root>/proc/net/route ----
-// The interface file holds "key = value" lines (see platform/net.h): ip, mask,
-// mac, link, and two keys only the stand-ins use: up (0 after "ifconfig eth0
-// down", missing = 1) and gw (the default route's gateway, missing = none).
-// Every change rewrites <root>/proc/net/route from it, as the kernel would
-// show the routes: the default route, then the interface's own subnet.
-
-struct Eth0 {
-    bool exists = false;
-    board::sim::BoardConf values;
-    std::string get(const std::string& key) const { return values.get(key); }
-    bool up() const { return values.getInt("up", 1) != 0; }
-};
-
-std::string eth0File() { return gRoot + "/sim/net/eth0"; }
-
-Eth0 loadEth0() {
-    Eth0 e;
-    e.exists = e.values.load(eth0File());
-    return e;
-}
-
-std::optional<uint32_t> ipv4(const std::string& text) {
-    in_addr a{};
-    if (text.empty() || ::inet_pton(AF_INET, text.c_str(), &a) != 1) return std::nullopt;
-    return a.s_addr;
-}
-
-std::string dottedAddress(uint32_t net) {
-    char text[INET_ADDRSTRLEN] = {};
-    in_addr a{};
-    a.s_addr = net;
-    ::inet_ntop(AF_INET, &a, text, sizeof text);
-    return text;
-}
-
-// The interface's address and mask when it is up and has both.
-bool subnet(const Eth0& e, uint32_t& ip, uint32_t& mask) {
-    auto i = ipv4(e.get("ip")), m = ipv4(e.get("mask"));
-    if (!e.up() || !i || !m) return false;
-    ip = *i;
-    mask = *m;
-    return true;
-}
-
-void writeRoutes(const Eth0& e) {
-    std::string table = "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
-    char line[128];
-    uint32_t ip = 0, mask = 0;
-    if (subnet(e, ip, mask)) {
-        if (auto gw = ipv4(e.get("gw"))) {
-            std::snprintf(line, sizeof line, "eth0\t00000000\t%08X\t0003\t0\t0\t0\t00000000\t0\t0\t0\n", *gw);
-            table += line;
-        }
-        std::snprintf(line, sizeof line, "eth0\t%08X\t00000000\t0001\t0\t0\t0\t%08X\t0\t0\t0\n", ip & mask, mask);
-        table += line;
+    if (a.size() != 2 || a[1].empty() || a[1][0] == '-' || a[1].size() > HOST_NAME_MAX) {
+        std::fprintf(stderr, "hostname: not supported on this board: %s\n", joined(a).c_str());
+        return 1;
     }
-    std::ofstream(gRoot + "/proc/net/route", std::ios::trunc) << table;
+    std::ofstream(kSim + "hostname", std::ios::trunc) << a[1] << '\n';
+    return 0;
 }
 
-void saveEth0(Eth0& e) {
-    // A route whose gateway left the subnet (or an interface that went
-    // down) goes, as the kernel drops it.
-    uint32_t ip = 0, mask = 0;
-    auto gw = ipv4(e.get("gw"));
-    if (gw && (!subnet(e, ip, mask) || (*gw & mask) != (ip & mask))) e.values.set("gw", "");
-    std::string text;
-    for (const char* key : {"ip", "mask", "mac", "link", "up", "gw"})
-        if (!e.get(key).empty()) text += std::string(key) + " = " + e.get(key) + "\n";
-    for (const auto& [key, value] : e.values.all())
-        if (key != "ip" && key != "mask" && key != "mac" && key != "link" && key != "up" && key != "gw" &&
-            !value.empty())
-            text += key + " = " + value + "\n";
-    std::ofstream(eth0File(), std::ios::trunc) << text;
-    writeRoutes(e);
-}
+// ---- the board's network: /sim/net/eth0 and the board's /proc/net/route ----
+
+using Eth0 = board::sim::eth0::Interface;
+using board::sim::eth0::ipv4;
+using board::sim::eth0::subnet;
+
+Eth0 loadEth0() { return board::sim::eth0::load(""); }
+void saveEth0(Eth0& e) { board::sim::eth0::save("", e); }
+std::string dottedAddress(uint32_t net) { return board::sim::eth0::dotted(net); }
 
 int noInterface(const std::string& name) {
     std::fprintf(stderr, "ifconfig: %s: error fetching interface information: Device not found\n", name.c_str());
@@ -723,32 +582,28 @@ struct Tool {
     bool logged = true;  // the system tools' calls are what tools.log shows; text tools are not
 };
 
-// Every name linked to this program and what it does.
+// Every name the sandbox gives this program and what it does.
 constexpr Tool kTools[] = {
-    {"sh", shell},          {"ash", shell},           {"bash", shell},
     {"reboot", rebootTool}, {"halt", rebootTool},     {"poweroff", rebootTool},
     {"mount", mountTool},   {"umount", umountTool},   {"flash_eraseall", flashErase},
     {"flashcp", flashcp},   {"dd", dd},               {"ifconfig", ifconfig},
     {"route", route},       {"udhcpc", udhcpc},       {"ntpd", ntpd},
     {"httpd", daemonTool},  {"killall", killall},     {"pgrep", findProc},
     {"pidof", findProc},    {"date", dateTool},       {"stty", stty},
-    {"hwclock", logOnly},   {"tr", trTool, false},
+    {"hwclock", logOnly},   {"hostname", hostname},   {"tr", trTool, false},
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string name = fs::path(argv[0]).filename();
-    const char* root = std::getenv("HX40_BOARD_ROOT");
-    if (!root || !*root || !fs::exists(fs::path(root) / "sim/board.conf")) {
-        std::fprintf(stderr, "%s: not started on a simulated board (HX40_BOARD_ROOT unset); refusing\n", name.c_str());
+    // Only inside a board's sandbox is "/" a board.
+    if (!gConf.load(kSim + "board.conf")) {
+        std::fprintf(stderr, "%s: not started on a simulated board; refusing\n", name.c_str());
         return 126;
     }
-    gRoot = board::normalise(fs::canonical(root).string());
-    gConf.load(gRoot + "/sim/board.conf");
     Args args(argv, argv + argc);
     args[0] = name;
-    if (name == "hx40-standin" && args.size() == 3 && args[1] == "--translate") return translateFile(args[2]);
     const Tool* tool = nullptr;
     for (const Tool& t : kTools)
         if (name == t.name) tool = &t;
