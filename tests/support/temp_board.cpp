@@ -6,7 +6,6 @@
 #include "platform/sim/board_conf.h"
 #include "sys/i2c.h"
 #include "sys/msgq.h"
-#include "sys/timers.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -51,9 +50,8 @@ TempBoard::TempBoard(bool open, bool startServices) {
 }
 
 TempBoard::~TempBoard() {
-    // Nothing of this test fires into the next one; the program's queue ids
-    // go with the queues, so the next test's board creates its own.
-    for (int t = 0; t < TIMER_COUNT; ++t) start_timer(t, 0);
+    // The program's queue ids go with the queues: the next test's board
+    // creates its own.
     remove_message_queues();
     if (started_) board::shutdown();
     if (board::root() == root_) {

@@ -253,12 +253,15 @@ TEST_F(NetworkWords, AWriteThatFailsIsAnErrorAndChangesNothing) {
     EXPECT_EQ(toolsLog(board_).find("configure_network"), std::string::npos);
 }
 
-// A network script that fails (status 2) is error 3 and the record it was
-// asked for is not kept: the EEPROM, the generated files and the report of
-// the last run are those of the record before.
+// A network script that fails (its last command, the time server's ntpd,
+// ends with status 1) is error 3 and the record it was asked for is not
+// kept: the EEPROM, the generated files and the report of the last run are
+// those of the record before.
 TEST_F(NetworkWords, AFailedNetworkScriptPutsThePreviousRecordBack) {
     ASSERT_EQ(line("#NET-IP 192.168.1.50"), "");
     ASSERT_EQ(everyone(), toAll("~01@NET-IP 192.168.1.50 OK\r\n"));
+    ASSERT_EQ(line("#TIME-SRV 1,10.0.0.5"), "");
+    ASSERT_EQ(everyone(), toAll("~01@TIME-SRV 1,10.0.0.5 OK\r\n"));
     const std::vector<const char*> files = {"sim/eeprom.bin", "root/persist/configure_network",
                                             "root/persist/.preprofile.d/myenv", "root/persist/network_stat"};
     std::vector<std::string> before;
@@ -266,16 +269,15 @@ TEST_F(NetworkWords, AFailedNetworkScriptPutsThePreviousRecordBack) {
     ASSERT_NE(before[3].find("ip:   192.168.1.50"), std::string::npos) << before[3];
     const std::string conf = board_.read("sim/board.conf");
     struct {
-        const char* fault;
         const char* sent;
         const char* reply;
     } cases[] = {
-        {"fault.sh = 2", "#NET-IP 192.168.1.88", "~01@NET-IP 192.168.1.88 ERR3\r\n"},
-        {"fault.sh = 2", "#NET-DHCP 2", "~01@NET-DHCP 2 ERR3\r\n"},
-        {"fault.ntpd = 1", "#TIME-SRV 1,10.0.0.5", "~01@TIME-SRV 1,10.0.0.5 ERR3\r\n"},
+        {"#NET-IP 192.168.1.88", "~01@NET-IP 192.168.1.88 ERR3\r\n"},
+        {"#NET-DHCP 2", "~01@NET-DHCP 2 ERR3\r\n"},
+        {"#TIME-SRV 1,10.0.0.6", "~01@TIME-SRV 1,10.0.0.6 ERR3\r\n"},
     };
+    board_.write("sim/board.conf", conf + "fault.ntpd = 1\n");
     for (const auto& c : cases) {
-        board_.write("sim/board.conf", conf + c.fault + "\n");
         EXPECT_EQ(line(c.sent), "") << c.sent;
         EXPECT_EQ(everyone(), toAll(c.reply)) << c.sent;
         for (size_t i = 0; i < files.size(); ++i) EXPECT_TRUE(board_.read(files[i]) == before[i]) << c.sent << ": " << files[i];

@@ -11,6 +11,7 @@
 #include "sys/eeprom.h"
 #include "sys/frontpanel.h"
 #include "sys/msgq.h"
+#include "sys/timers.h"
 #include "sys/print.h"
 #include "sys/spi.h"
 #include "video/backend.h"
@@ -43,6 +44,7 @@ class Handlers : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(create_message_queues(), 0);
+        start_timer(TIMER_OSD_DELAY, 0);  // no delayed action of an earlier test is pending
         PM = PMRec{};
         PM.SEL_INPUT[0] = 3;
         PM.SEL_INPUT[1] = 2;
