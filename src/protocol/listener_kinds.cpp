@@ -117,10 +117,12 @@ uint32_t TCPListener::WantedEvents() const {
     return std::chrono::steady_clock::now() < pausedUntil_ ? 0 : Network::SOCKET_READABLE;
 }
 
-void TCPListener::exhausted(const char* why) {
-    if (exhausted_) return;
-    exhausted_ = true;
-    std::printf("TCPListener: %s, new connections wait or are closed until descriptors are free\n", why);
+void TCPListener::shortOfDescriptors(const char* why) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!short_ || now - lastShortage_ > std::chrono::milliseconds(kEpisodeGapMs))
+        std::printf("TCPListener: %s, new connections wait or are closed until descriptors are free\n", why);
+    short_ = true;
+    lastShortage_ = now;
 }
 
 bool TCPListener::Process(unsigned now) {
@@ -129,7 +131,7 @@ bool TCPListener::Process(unsigned now) {
         const int error = errno;
         if (error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM) {
             // The connection stays queued; polling for it now would spin.
-            exhausted("no descriptor left");
+            shortOfDescriptors("no descriptor left");
             pausedUntil_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kExhaustedPauseMs);
         } else {
             st_listeners_log->error("accept error");
@@ -140,10 +142,9 @@ bool TCPListener::Process(unsigned now) {
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
         static_cast<rlim_t>(*connection->GetHandle()) + kDescriptorReserve >= limit.rlim_cur) {
         // Descriptors are taken lowest first: every one below this is in use.
-        exhausted("descriptors running out");
+        shortOfDescriptors("descriptors running out");
         return true;
     }
-    exhausted_ = false;
     Listeners& registry = Listeners::Instance();
     if (registry.TcpClientCount() >= Listeners::kMaxTcpClients) {
         // Accepted and closed at once: more would overflow the poll request.

@@ -257,14 +257,16 @@ public:
     static constexpr int kDescriptorReserve = 16;
     // How long accepting pauses after the system had no descriptor for it.
     static constexpr int kExhaustedPauseMs = 250;
+    // Shortages this close to each other are one episode (one log line).
+    static constexpr int kEpisodeGapMs = 5000;
 
 private:
-    // Starts an episode of exhausted descriptors (one log line for it).
-    void exhausted(const char* why);
+    void shortOfDescriptors(const char* why);
 
     uint16_t port_;
     NetworkLinux::TCPServerSocket* server_;
-    bool exhausted_ = false;
+    bool short_ = false;
+    std::chrono::steady_clock::time_point lastShortage_{};
     std::chrono::steady_clock::time_point pausedUntil_{};
 };
 

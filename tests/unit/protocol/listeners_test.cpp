@@ -252,7 +252,7 @@ TEST_F(LoopHarness, ABroadcastToManyUdpPeersGoesOutInBoundedRounds) {
 // take nor takes the program's last ones: it pauses accepting while none is
 // left, closes a connection that would take one of the reserve, and says so
 // once per episode, not once per attempt. (Other threads of the test open
-// and close files meanwhile, so a freed descriptor may end an episode early.)
+// and close files meanwhile: a connection may find one freed.)
 TEST_F(LoopHarness, RunningOutOfDescriptorsNeitherSpinsNorStarvesTheRest) {
     addTcp();
     start();
