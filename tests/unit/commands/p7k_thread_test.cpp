@@ -6,6 +6,7 @@
 #include "commands/notifications.h"
 #include "commands/p7k_thread.h"
 #include "protocol/listeners.h"
+#include "protocol/parser.h"
 #include "protocol/ws_server.h"
 #include "support/sim_device.h"
 #include "support/temp_board.h"
@@ -35,7 +36,9 @@ protected:
         NorvaCommands::P7KClass::Instance().Stop();
         Communication::Listeners::Instance().Stop();
         NorvaCommands::P7KClass::Instance().Join();
+        const Protocol7700::Parser* parser = Communication::Listeners::Instance().GetParser();
         Communication::Listeners::Instance().Reset();
+        delete parser;
         wsi_cnt = 0;
     }
 

@@ -276,18 +276,30 @@ TEST_F(LoopHarness, RunningOutOfDescriptorsNeitherSpinsNorStarvesTheRest) {
     testing::internal::CaptureStdout();
 
     // None left, a connection waiting: the loop sleeps and still serves.
-    const bool lowered = limitTo(lowestFree());
-    const sockaddr_in to = loopback_detail::loopback(tcpPort_);
-    const int connected = ::connect(pending, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const auto before = loopCpu();
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    const auto spent = loopCpu() - before;
-    const bool answered = served.send("#\r") && served.until("\r\n") == "~01@ OK\r\n";
-    const bool restored = limitTo(saved.rlim_cur);
+    // (Not under the sanitizers: their runtime needs descriptors of its own
+    // and, without any, reports faults that are none.)
+#ifdef HX40_SANITIZED
+    constexpr bool kNoneLeft = false;
+#else
+    constexpr bool kNoneLeft = true;
+#endif
+    bool lowered = true, restored = true, answered = true, resumed = true;
+    int connected = 0;
+    std::chrono::milliseconds spent{0};
+    if (kNoneLeft) {
+        lowered = limitTo(lowestFree());
+        const sockaddr_in to = loopback_detail::loopback(tcpPort_);
+        connected = ::connect(pending, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const auto before = loopCpu();
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        spent = loopCpu() - before;
+        answered = served.send("#\r") && served.until("\r\n") == "~01@ OK\r\n";
+        restored = limitTo(saved.rlim_cur);
+        LoopbackTcp after(tcpPort_);
+        resumed = after.send("#\r") && after.until("\r\n") == "~01@ OK\r\n";
+    }
     ::close(pending);
-    LoopbackTcp after(tcpPort_);
-    const bool resumed = after.send("#\r") && after.until("\r\n") == "~01@ OK\r\n";
 
     // A connection that would take one of the reserve is closed.
     bool refused = false;
