@@ -1,5 +1,6 @@
 #include "support/temp_board.h"
 
+#include "commands/web_param.h"
 #include "platform/board.h"
 #include "platform/msgq.h"
 #include "platform/sim/sim_board.h"
@@ -7,12 +8,14 @@
 #include "sys/i2c.h"
 #include "sys/msgq.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -50,6 +53,9 @@ TempBoard::TempBoard(bool open, bool startServices) {
 }
 
 TempBoard::~TempBoard() {
+    // A daemon restart the test set off runs on this board: it ends first
+    // (bounded), not while the board or the process goes away under it.
+    restartsDone();
     // The program's queue ids go with the queues: the next test's board
     // creates its own.
     remove_message_queues();
@@ -62,6 +68,11 @@ TempBoard::~TempBoard() {
     board::msgq::removeListed(root_);
     std::error_code ec;
     fs::remove_all(root_, ec);
+}
+
+bool restartsDone() {
+    for (int i = 0; i < 500 && CMyDoSystem::Live() != 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return CMyDoSystem::Live() == 0;
 }
 
 std::string TempBoard::read(const std::string& rel) const { return readFile(file(rel)); }

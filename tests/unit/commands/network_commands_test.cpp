@@ -34,12 +34,6 @@ protected:
     }
 };
 
-// Waits (bounded) until every web daemon restart has finished.
-bool restartsDone() {
-    for (int i = 0; i < 500 && CMyDoSystem::Live() != 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return CMyDoSystem::Live() == 0;
-}
-
 }  // namespace
 
 TEST_F(NetworkWords, QueriesAnswerFromTheRecordTheFilesAndTheRouteTable) {
