@@ -39,6 +39,14 @@ protected:
         const Protocol7700::Parser* parser = Communication::Listeners::Instance().GetParser();
         Communication::Listeners::Instance().Reset();
         delete parser;
+        // A transport that could not bind never joined the registry.
+        delete tcp_listener;
+        delete udp_listener;
+        delete gSerial_listener;
+        delete Websocket_listener.exchange(nullptr);
+        tcp_listener = nullptr;
+        udp_listener = nullptr;
+        gSerial_listener = nullptr;
         wsi_cnt = 0;
     }
 
