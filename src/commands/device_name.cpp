@@ -36,7 +36,10 @@ void p7kResetName(COMM_TYPE port, int id, const char* params) {
         protocol_out_error(port, id, params, P7K_ERR_SYNTAX);
         return;
     }
-    set_default_dev_name();
+    if (!set_default_dev_name()) {
+        protocol_out_error(port, id, params, P7K_ERR_I2C);
+        return;
+    }
     protocol_out_success(port, id, params);
 }
 

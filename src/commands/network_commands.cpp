@@ -9,13 +9,17 @@
 #include "protocol/network.h"
 #include "sys/print.h"
 
+#include <memory>
+
 namespace NorvaCommands {
 namespace {
 
 // Error numbers of these words.
-constexpr ActionReturnType kCount = 1;     // wrong number of parameters
-constexpr ActionReturnType kRefused = 3;   // a value the settings refuse
-constexpr ActionReturnType kPassword = 4;  // not the current web password
+constexpr ActionReturnType kCount = 1;        // wrong number of parameters
+constexpr ActionReturnType kRefused = 3;      // a value the settings refuse, or the network script failed
+constexpr ActionReturnType kPassword = 4;     // not the current web password
+constexpr ActionReturnType kNotWritten = 5;   // a settings file could not be written
+constexpr ActionReturnType kNotStored = 8;    // the EEPROM did not take the record
 
 DefaultEepromEthParam storedRecord() {
     DefaultEepromEthParam rec;
@@ -23,10 +27,17 @@ DefaultEepromEthParam storedRecord() {
     return rec;
 }
 
-// Stores the record and applies it to the system.
-void storeAndApply(DefaultEepromEthParam& rec) {
-    rec.eepromWrite();
-    rec.SaveLinuxNetworkParam();
+// Stores the record and applies it to the system; on a failure the
+// previous record is back and the error number says which step failed.
+ActionReturnType storeAndApply(DefaultEepromEthParam& rec, const DefaultEepromEthParam& previous) {
+    using Stored = DefaultEepromEthParam::Stored;
+    switch (rec.StoreAndApply(previous)) {
+    case Stored::kStored: return 0;
+    case Stored::kEepromFailed: return kNotStored;
+    case Stored::kNotWritten: return kNotWritten;
+    case Stored::kScriptFailed: return kRefused;
+    }
+    return kRefused;
 }
 
 // ---- the address words: one parameter, a setter, the stored value ---------
@@ -61,9 +72,10 @@ ActionReturnType setAddress(const AddressWord& w, const std::list<ParameterValue
                             std::string& interface) {
     const Args args(params);
     if (args.size() != 1) return kCount;
-    DefaultEepromEthParam rec = storedRecord();
+    const DefaultEepromEthParam previous = storedRecord();
+    DefaultEepromEthParam rec = previous;
     if (!w.set(rec, args)) return kRefused;
-    storeAndApply(rec);
+    if (ActionReturnType rc = storeAndApply(rec, previous)) return rc;
     const std::string value = w.stored(rec);
     if (w.webCopy) protocol_out_to_web(getPreAnswer() + w.word + " " + value);
     if (w.answerWebHere && interface == "websocket") interface.clear();
@@ -85,21 +97,25 @@ void retire(Communication::IListener* listener) {
     else delete listener;
 }
 
-// Serves the port with a new listener in place of the one in service. False,
-// with the old listener kept, when the port cannot be bound.
+// Serves the record's new port with a new listener in place of the one in
+// service, once the record is stored: a port that cannot be bound changes
+// nothing (error 3), nor does a record that cannot be stored.
 template <class Listener>
-bool moveListener(Listener*& inService, uint16_t port) {
+ActionReturnType moveListener(Listener*& inService, uint16_t port, DefaultEepromEthParam& rec,
+                              const DefaultEepromEthParam& previous) {
     // Binding the port it already serves would conflict with itself.
-    if (inService != nullptr && bound(inService) && inService->GetPort() == port) return true;
-    auto* fresh = new Listener(port);
-    if (!fresh->Bind()) {
-        delete fresh;
-        return false;
+    const bool serving = inService != nullptr && bound(inService) && inService->GetPort() == port;
+    std::unique_ptr<Listener> fresh;
+    if (!serving) {
+        fresh = std::make_unique<Listener>(port);
+        if (!fresh->Bind()) return kRefused;
     }
-    Communication::Listeners::Instance().AddListener(fresh);
+    if (ActionReturnType rc = storeAndApply(rec, previous)) return rc;
+    if (!fresh) return 0;
+    Communication::Listeners::Instance().AddListener(fresh.get());
     retire(inService);
-    inService = fresh;
-    return true;
+    inService = fresh.release();
+    return 0;
 }
 
 // Reopens the RS-232 control port at the speed. A port that was detached (or
@@ -183,7 +199,8 @@ ActionReturnType SetSntpIPCommand::OnAction(Session*, const std::list<ParameterV
                                             std::string&) const {
     const Args args(params);
     if (args.size() < 1) return kCount;
-    DefaultEepromEthParam rec = storedRecord();
+    const DefaultEepromEthParam previous = storedRecord();
+    DefaultEepromEthParam rec = previous;
     const int mode = args.integer(0);
     PRINT(PRINT_GENERAL, "SNTP mode %d\n", mode);
     switch (mode) {
@@ -193,14 +210,14 @@ ActionReturnType SetSntpIPCommand::OnAction(Session*, const std::list<ParameterV
         if (!rec.setSntpIp(args.text(1))) return kRefused;
         rec.setSNTPMode(1);
         PRINT(PRINT_GENERAL, "SNTP set new");
-        storeAndApply(rec);
+        if (ActionReturnType rc = storeAndApply(rec, previous)) return rc;
         reply = "TIME-SRV " + std::to_string(rec.getSNTPMode()) + "," + rec.getSntpIpStr() + " OK";
         return 0;
     case 0:
     case 2:
         if (args.size() != 1) return kRefused;
         rec.setSNTPMode(mode);
-        storeAndApply(rec);
+        if (ActionReturnType rc = storeAndApply(rec, previous)) return rc;
         reply = "TIME-SRV " + std::to_string(rec.getSNTPMode()) + " OK";
         return 0;
     default: return kRefused;
@@ -228,17 +245,17 @@ ActionReturnType SetEthernetPortCommand::OnAction(Session*, const std::list<Para
                                                   std::string& reply, std::string&) const {
     const Args args(params);
     if (args.size() != 2) return kCount;
-    DefaultEepromEthParam rec = storedRecord();
+    const DefaultEepromEthParam previous = storedRecord();
+    DefaultEepromEthParam rec = previous;
     const std::string which = args.word(0);
     const int port = args.integer(1);
-    bool serving;
-    if (which == "TCP") serving = rec.setTCPPort(port) && moveListener(tcp_listener, rec.getTCPPort());
-    else if (which == "UDP") serving = rec.setUDPPort(port) && moveListener(udp_listener, rec.getUDPPort());
-    else return kRefused;
     // A port that cannot be served is not stored: the next start would have
     // no control port of that kind.
-    if (!serving) return kRefused;
-    storeAndApply(rec);
+    ActionReturnType rc;
+    if (which == "TCP") rc = rec.setTCPPort(port) ? moveListener(tcp_listener, rec.getTCPPort(), rec, previous) : kRefused;
+    else if (which == "UDP") rc = rec.setUDPPort(port) ? moveListener(udp_listener, rec.getUDPPort(), rec, previous) : kRefused;
+    else return kRefused;
+    if (rc != 0) return rc;
     reply = "ETH-PORT " + which + "," + std::to_string(port) + " OK";
     return 0;
 }
@@ -260,7 +277,8 @@ ActionReturnType SetP7KBCommand::OnAction(Session*, const std::list<ParameterVal
     if (index < Network::BAUD_19200 || index > Network::BAUD_115200) return kRefused;
     DefaultSerialParam serial;
     serial.SetBaudrateIndex(index);
-    serial.SaveSerial232Param();
+    // Not stored: the port keeps its speed.
+    if (!serial.SaveSerial232Param()) return kNotWritten;
     reopenSerial(static_cast<Network::Baudrate>(index));
     // Posted for every client: the RS-232 port sends it at its new speed.
     reply = "P7KB " + std::to_string(index) + " OK";
@@ -303,8 +321,8 @@ ActionReturnType SetWebSecurCommand::OnAction(Session*, const std::list<Paramete
         return 0;
     }
     web.SetWebSecur(mode != 0);
-    web.SaveLinuxWebParam();
-    reply = "WEB-SECUR " + std::to_string(mode) + " OK";
+    if (!web.SaveLinuxWebParam()) refused = kNotWritten;
+    reply = "WEB-SECUR " + std::to_string(mode) + (refused ? ",**** ERR" + std::to_string(refused) : " OK");
     return 0;
 }
 
@@ -320,8 +338,7 @@ ActionReturnType SetWebPasswCommand::OnAction(Session*, const std::list<Paramete
         reply = "WEB-PASSW **** ERR" + std::to_string(refused);
         return 0;
     }
-    web.SaveLinuxWebParam();
-    reply = "WEB-PASSW **** OK";
+    reply = web.SaveLinuxWebParam() ? "WEB-PASSW **** OK" : "WEB-PASSW **** ERR" + std::to_string(kNotWritten);
     return 0;
 }
 

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,9 +34,8 @@ constexpr const char* kEnvDir = board::deviceText("/root/persist/.preprofile.d")
 constexpr const char* kEnv = board::deviceText("/root/persist/.preprofile.d/myenv");
 
 // The script's own run is bounded by its tools (udhcpc tries once); the
-// file it writes is then either there or never comes (DHCP mode 2 writes
-// none), so the waits only allow for a slow file system.
-constexpr uint32_t kScriptFileWaitMs = 1000;
+// file it writes is then either there or never comes, so the wait only
+// allows for a slow file system, within the line's budget of such waits.
 constexpr uint32_t kStatFileWaitMs = 2000;
 
 enum : int {
@@ -62,10 +62,17 @@ uint32_t address(const char* dotted) {
 bool waitForFile(const char* devicePath, uint32_t boundMs) {
     const std::string p = board::path(devicePath);
     const uint32_t start = getCurrMsCount();
-    while (::access(p.c_str(), F_OK) != 0) {
-        if (getElapsedMs(start) >= boundMs) return false;
-        Sleep(10);
-    }
+    const uint32_t bound = waitBudget(boundMs);
+    bool found;
+    while (!(found = ::access(p.c_str(), F_OK) == 0) && getElapsedMs(start) < bound) Sleep(10);
+    spendWaitBudget(getElapsedMs(start));
+    return found;
+}
+
+bool readWhole(const char* devicePath, std::string& text) {
+    std::ifstream in(board::path(devicePath), std::ios::binary);
+    if (!in) return false;
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return true;
 }
 
@@ -340,32 +347,66 @@ std::string DefaultEepromEthParam::EnvironmentText() {
     return s;
 }
 
-void DefaultEepromEthParam::SaveLinuxNetworkParam() {
-    ::unlink(board::path(kStat).c_str());
-    writeSettingsFile(kScript, ConfigureNetworkText());
-    ::chmod(board::path(kScript).c_str(), 0770);
+bool DefaultEepromEthParam::WriteLinuxNetworkFiles() const {
+    // The environment first: its text never changes, so a failure of either
+    // leaves the script that goes with the stored record.
     ::mkdir(board::path(kEnvDir).c_str(), 0775);
     ::chmod(board::path(kEnvDir).c_str(), 0775);  // whatever the umask
-    writeSettingsFile(kEnv, EnvironmentText());
+    if (!writeSettingsFile(kEnv, EnvironmentText()) || !writeSettingsFile(kScript, ConfigureNetworkText()))
+        return false;
+    ::chmod(board::path(kScript).c_str(), 0770);
+    return true;
+}
+
+DefaultEepromEthParam::Applied DefaultEepromEthParam::SaveLinuxNetworkParam() {
+    if (!WriteLinuxNetworkFiles()) {
+        board::journal("network.save", "not written");
+        return Applied::kNotWritten;
+    }
     board::journal("network.save", "dhcp=%u force=%u", getDHCPMode(), GetForceFlag());
+    // The last report goes with the files it came from; it comes back when
+    // the script fails.
+    std::string report;
+    const bool reported = readWhole(kStat, report);
+    ::unlink(board::path(kStat).c_str());
     if (GetForceFlag() == 0) {
         SetFporceFlag(1);
-        return;
+        return Applied::kDone;
     }
     reset_lws_protocol();
-    if (!waitForFile(kScript, kScriptFileWaitMs)) PRINT(PRINT_GENERAL, "SaveLinuxNetworkParam: no script\n");
     Sleep(10);
     const int rc = MyDoSystem(board::deviceText("/root/persist/configure_network"));
     board::journal("network.script", "status=%d", rc);
+    if (rc != 0) {
+        std::printf("SaveLinuxNetworkParam: the network script failed (status %d)\n", rc);
+        if (reported) writeSettingsFile(kStat, report);
+        else ::unlink(board::path(kStat).c_str());
+        return Applied::kScriptFailed;
+    }
+    // Without address commands the script reports nothing.
+    if (getDHCPMode() == 2) return Applied::kDone;
     if (!waitForFile(kStat, kStatFileWaitMs)) {
         // The record keeps what was asked; the system reported nothing.
-        PRINT(PRINT_GENERAL, "SaveLinuxNetworkParam: no %s after %u ms (script status %d)\n", kStat,
-              kStatFileWaitMs, rc);
-        return;
+        PRINT(PRINT_GENERAL, "SaveLinuxNetworkParam: no %s (script status %d)\n", kStat, rc);
+        return Applied::kDone;
     }
     Sleep(10);
     LoadLinuxNetworkParam(kStat);
     Sleep(10);
+    return Applied::kDone;
+}
+
+DefaultEepromEthParam::Stored DefaultEepromEthParam::StoreAndApply(const DefaultEepromEthParam& previous) {
+    if (eepromWrite() != 0) {
+        // A write cut short must not leave half a record.
+        previous.eepromWrite();
+        return Stored::kEepromFailed;
+    }
+    const Applied applied = SaveLinuxNetworkParam();
+    if (applied == Applied::kDone) return Stored::kStored;
+    previous.eepromWrite();
+    if (applied == Applied::kScriptFailed) previous.WriteLinuxNetworkFiles();
+    return applied == Applied::kNotWritten ? Stored::kNotWritten : Stored::kScriptFailed;
 }
 
 void DefaultEepromEthParam::LoadLinuxNetworkParam(const char* path) {
@@ -378,14 +419,14 @@ void DefaultEepromEthParam::LoadLinuxNetworkParam(const char* path) {
     }
 }
 
-void DefaultEepromEthParam::ResetToFactory() {
+bool DefaultEepromEthParam::ResetToFactory() {
     DefaultEepromEthParam rec;
     rec.eepromRead();
     const auto mac = rec.getMac();
     rec.FactoryReset(mac.data());
-    rec.eepromWrite();
+    const bool stored = rec.eepromWrite() == 0;
     rec.SetFporceFlag(0);
-    rec.SaveLinuxNetworkParam();
+    return rec.SaveLinuxNetworkParam() == Applied::kDone && stored;
 }
 
 void LoadLinuxNetworkParam() {

@@ -78,10 +78,26 @@ public:
     int eepromRead();
     int eepromWrite() const;
 
+    // What applying the record came to.
+    enum class Applied {
+        kDone,          // applied, or (force flag clear) written for the next run
+        kNotWritten,    // the generated files could not be written: nothing changed
+        kScriptFailed,  // the script ended with a non-zero status; network_stat is as before
+    };
     // Writes the script and the environment file; with the force flag set
-    // also runs the script and reads back what it reports; without it sets
-    // the flag (in memory) for the next save.
-    void SaveLinuxNetworkParam();
+    // also runs the script and reads back what it reports (DHCP mode 2
+    // reports nothing); without it sets the flag (in memory) for the next
+    // save.
+    Applied SaveLinuxNetworkParam();
+    // The script and the environment file only (each replaced whole); false
+    // when one could not be written.
+    bool WriteLinuxNetworkFiles() const;
+
+    enum class Stored { kStored, kEepromFailed, kNotWritten, kScriptFailed };
+    // Stores the record in the EEPROM and applies it. When a step fails,
+    // previous (the record stored before) is put back: in the EEPROM and in
+    // the generated files; network_stat keeps what it held.
+    Stored StoreAndApply(const DefaultEepromEthParam& previous);
     // Reads "ip:", "mask:" and "gw:" of a network_stat file (a device path)
     // through the setters, in file order; a missing file changes nothing.
     void LoadLinuxNetworkParam(const char* path);
@@ -94,8 +110,8 @@ public:
 
     // The factory reset of the parameter memory: the stored record to its
     // factory values, keeping its MAC; the script and environment file are
-    // written but not run.
-    static void ResetToFactory();
+    // written but not run. False when the record or a file was not written.
+    static bool ResetToFactory();
 
 private:
     enum class AddressRule { Ip, Mask, Gateway, Any };

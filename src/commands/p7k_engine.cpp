@@ -145,7 +145,11 @@ int run_protocol_command(COMM_TYPE port, const std::string& text, char) {
         }
         const size_t bar = line.find('|', word.size());
         const std::string params(line.substr(word.size(), bar == std::string_view::npos ? bar : bar - word.size()));
-        prtcl_7k_cmd_switch(port, static_cast<int>(row->id), params.c_str());
+        // Handlers read their parameters as C strings: a NUL would cut them.
+        if (params.find('\0') != std::string::npos)
+            protocol_out_error(port, static_cast<int>(row->id), params.c_str(), P7K_ERR_SYNTAX);
+        else
+            prtcl_7k_cmd_switch(port, static_cast<int>(row->id), params.c_str());
         if (bar == std::string_view::npos) return 0;
         line.remove_prefix(bar + 1);
     }

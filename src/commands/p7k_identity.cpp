@@ -108,11 +108,10 @@ void p7kSetSerial(COMM_TYPE port, int id, const char* params) {
     const uint64_t serial = std::strtoull(f[0].c_str(), nullptr, 10);
     uint8_t bytes[eemap::kSerialNumberSize];
     std::memcpy(bytes, &serial, sizeof bytes);
-    if (eepromWrite(eemap::kSerialNumber, sizeof bytes, bytes) != 0) {
+    if (eepromWrite(eemap::kSerialNumber, sizeof bytes, bytes) != 0 || !set_default_dev_name()) {
         protocol_out_error(port, id, params, P7K_ERR_I2C);
         return;
     }
-    set_default_dev_name();
     protocol_out_success(port, id, params);
 }
 

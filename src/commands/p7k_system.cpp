@@ -21,6 +21,7 @@
 #include "sys/timeutil.h"
 #include "video/frontend.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -53,12 +54,16 @@ struct Offset {
     int minutes = 0;
 };
 
+// Hours past kHoursBound stay there: the range check refuses them.
+constexpr int kHoursBound = 100;
+
 bool parseOffset(std::string_view f, Offset& out) {
     size_t i = 0;
     if (i < f.size() && (f[i] == '-' || f[i] == '+')) out.negative = f[i++] == '-';
     const size_t digits = i;
-    while (i < f.size() && std::isdigit(static_cast<unsigned char>(f[i]))) out.hours = out.hours * 10 + (f[i++] - '0');
-    if (i == digits || i - digits > 2) return false;
+    for (; i < f.size() && std::isdigit(static_cast<unsigned char>(f[i])); ++i)
+        out.hours = std::min(kHoursBound, out.hours * 10 + (f[i] - '0'));
+    if (i == digits) return false;
     if (i == f.size()) return true;
     if (f[i++] != '.') return false;
     for (size_t k = 0; i < f.size(); ++i, ++k) {

@@ -21,14 +21,9 @@ constexpr const char* kBaudKey = "COM_232_BAUDRATE";
 }  // namespace
 
 bool writeSettingsFile(const char* devicePath, const std::string& text) {
-    const std::string target = board::path(devicePath);
-    const std::string temporary = target + ".new";
-    if (fl_save(temporary.c_str(), text.data(), text.size()) != 0 || ::rename(temporary.c_str(), target.c_str()) != 0) {
-        PRINT(PRINT_GENERAL, "cannot write %s: %s\n", devicePath, std::strerror(errno));
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    if (fl_save(devicePath, text.data(), text.size()) == 0) return true;
+    std::printf("cannot write %s: %s\n", devicePath, std::strerror(errno));
+    return false;
 }
 
 int readInputLabels(std::string& line) {
@@ -84,8 +79,8 @@ void DefaultSerialParam::LoadSerial232Param() {
     fl_close(f);
 }
 
-void DefaultSerialParam::SaveSerial232Param() const {
-    writeSettingsFile(kSerialFile, std::string(kBaudKey) + "=" + std::to_string(index_) + "\n");
+bool DefaultSerialParam::SaveSerial232Param() const {
+    return writeSettingsFile(kSerialFile, std::string(kBaudKey) + "=" + std::to_string(index_) + "\n");
 }
 
 namespace NorvaCommands {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-// Replaces the file at a device path with text: written beside it and
-// renamed over it, so a reader (or the boot, after a power cut) never sees
-// half a file. False when it could not be written.
+// Replaces the file at a device path with text (fl_save: a reader, or the
+// boot after a power cut, never sees half a file). False, with a log line,
+// when it could not be written; the file keeps its old content.
 bool writeSettingsFile(const char* devicePath, const std::string& text);
 
 // ---- input labels: /root/app/conf/input_labels, one line of eight labels ----
@@ -31,7 +31,8 @@ public:
     // The last "COM_232_BAUDRATE=" line that is not a comment ('*' or ':'
     // first); a missing file gives 1.
     void LoadSerial232Param();
-    void SaveSerial232Param() const;
+    // False when the file could not be written (it keeps the old speed).
+    bool SaveSerial232Param() const;
 
 private:
     int index_ = 1;

@@ -63,16 +63,18 @@ void DefaultWebParam::LoadLinuxWebParam() {
     password_ = last;
 }
 
-void DefaultWebParam::SaveLinuxWebParam() const {
-    writeSettingsFile(kConfFile, std::string(secure_ ? "/:" : "#/:") + user_ + ":" + password_ + "\n");
+bool DefaultWebParam::SaveLinuxWebParam() const {
+    if (!writeSettingsFile(kConfFile, std::string(secure_ ? "/:" : "#/:") + user_ + ":" + password_ + "\n"))
+        return false;
     RestartWebDaemon();
+    return true;
 }
 
-void DefaultWebParam::ResetLinuxWebParam() {
+bool DefaultWebParam::ResetLinuxWebParam() {
     secure_ = true;
     user_ = kFactoryUser;
     password_ = kFactoryPassword;
-    SaveLinuxWebParam();
+    return SaveLinuxWebParam();
 }
 
 std::string DefaultWebParam::DaemonScriptText() {
@@ -82,14 +84,19 @@ std::string DefaultWebParam::DaemonScriptText() {
 }
 
 void DefaultWebParam::RestartWebDaemon() {
-    writeSettingsFile(kRestartScript, DaemonScriptText());
+    // The daemon restarts on its own time: what goes wrong goes to the journal.
+    if (!writeSettingsFile(kRestartScript, DaemonScriptText())) {
+        board::journal("RestartWebDaemon", "the restart script cannot be written");
+        return;
+    }
     ::chmod(board::path(kRestartScript).c_str(), 0770);
-    CMyDoSystem::Launch(board::deviceText("/bin/ash /tmp/change_secure_web.sh"));
+    if (!CMyDoSystem::Launch(board::deviceText("/bin/ash /tmp/change_secure_web.sh")))
+        board::journal("RestartWebDaemon", "no thread for the restart");
 }
 
-void DefaultWebParam::ResetToFactory() {
+bool DefaultWebParam::ResetToFactory() {
     DefaultWebParam factory{Factory{}};
-    factory.ResetLinuxWebParam();
+    return factory.ResetLinuxWebParam();
 }
 
 // ---- CMyDoSystem -----------------------------------------------------------

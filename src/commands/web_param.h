@@ -28,14 +28,18 @@ public:
     static bool Storable(const std::string& text);
 
     void LoadLinuxWebParam();
-    void SaveLinuxWebParam() const;
-    void ResetLinuxWebParam();
+    // Writes the settings file and restarts the daemon (asynchronously; a
+    // failed restart goes to the journal). False, with nothing restarted,
+    // when the file could not be written: it keeps the old settings.
+    bool SaveLinuxWebParam() const;
+    bool ResetLinuxWebParam();
     static void RestartWebDaemon();
 
     static std::string DaemonScriptText();
 
     // The factory reset of the parameter memory: factory settings, saved.
-    static void ResetToFactory();
+    // False when they could not be written.
+    static bool ResetToFactory();
 
 private:
     struct Factory {};

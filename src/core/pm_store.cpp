@@ -246,11 +246,13 @@ int eepromSaveVpData() {
     return writeChanged(eemap::kVp, img, sizeof img, "vp") ? 0 : 1;
 }
 
-void set_default_dev_name() {
+bool set_default_dev_name() {
     uint8_t model[eemap::kModelNameSize + 1] = {};
     uint64_t serial = 0;
-    read(eemap::kModelName, model, eemap::kModelNameSize, "the model name");
-    read(eemap::kSerialNumber, reinterpret_cast<uint8_t*>(&serial), sizeof serial, "the serial number");
+    // Without both, the name would be made of nothing.
+    if (!read(eemap::kModelName, model, eemap::kModelNameSize, "the model name") ||
+        !read(eemap::kSerialNumber, reinterpret_cast<uint8_t*>(&serial), sizeof serial, "the serial number"))
+        return false;
     // An unwritten byte ends the name as a zero does.
     size_t len = 0;
     while (len < eemap::kModelNameSize && model[len] != 0 && model[len] != 0xFF) ++len;
@@ -263,13 +265,14 @@ void set_default_dev_name() {
     std::snprintf(name, sizeof name, "%s-%04u", reinterpret_cast<char*>(model), static_cast<unsigned>(serial % 10000));
     uint8_t stored[eemap::kDeviceNameSize] = {};
     std::memcpy(stored, name, std::min(std::strlen(name), sizeof stored));
-    write(eemap::kDeviceName, stored, sizeof stored, "the device name");
+    return write(eemap::kDeviceName, stored, sizeof stored, "the device name");
 }
 
-void factoryResetInitEeprom(int withNetwork) {
+bool factoryResetInitEeprom(int withNetwork) {
     PRINT(PRINT_GENERAL, "factoryResetInitEeprom(%d)\n", withNetwork);
     board::journal("factoryResetInitEeprom", "withNetwork=%d", withNetwork);
     const FactoryImage img = boardFactoryImage();
+    bool ok;
     {
         std::lock_guard store(gStoreMutex);
         {
@@ -283,18 +286,18 @@ void factoryResetInitEeprom(int withNetwork) {
             vp.gFlags.fetch_and(~uint32_t{VP_GFLAG_CUSTWIN_SAVE});
         }
         const uint8_t unsealed[eemap::kSealSize + 1] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-        write(eemap::kSeal, unsealed, sizeof unsealed, "the seal");
+        ok = write(eemap::kSeal, unsealed, sizeof unsealed, "the seal");
 
-        write(eemap::kModelName, img.modelName, sizeof img.modelName, "the model name");
+        ok = write(eemap::kModelName, img.modelName, sizeof img.modelName, "the model name") && ok;
         uint8_t serial[eemap::kSerialNumberSize];
         static const uint8_t kBlank[eemap::kSerialNumberSize] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
         // The serial number is the device's own: only a blank one is replaced.
-        if (read(eemap::kSerialNumber, serial, sizeof serial, "the serial number") &&
-            std::memcmp(serial, kBlank, sizeof serial) == 0)
-            write(eemap::kSerialNumber, img.serialNumber, sizeof img.serialNumber, "the serial number");
-        set_default_dev_name();
+        if (!read(eemap::kSerialNumber, serial, sizeof serial, "the serial number")) ok = false;
+        else if (std::memcmp(serial, kBlank, sizeof serial) == 0)
+            ok = write(eemap::kSerialNumber, img.serialNumber, sizeof img.serialNumber, "the serial number") && ok;
+        ok = set_default_dev_name() && ok;
 
-        bool ok = write(eemap::kVp, img.vp, sizeof img.vp, "vp");
+        ok = write(eemap::kVp, img.vp, sizeof img.vp, "vp") && ok;
         for (int z = 0; z < eemap::kZoneCount; ++z)
             ok = write(eemap::zoneAddr(z % 8, z / 8), img.pm, kPmStoredSize, "a parameter zone") && ok;
         ok = write(eemap::kPmi, img.pmi, sizeof img.pmi, "PM_I") && ok;
@@ -305,12 +308,16 @@ void factoryResetInitEeprom(int withNetwork) {
             uint8_t seal[eemap::kSealSize + 1];
             std::memcpy(seal, eemap::kSealBytes, eemap::kSealSize);
             seal[eemap::kSealSize] = eemap::kVersionByte;
-            write(eemap::kSeal, seal, sizeof seal, "the seal");
+            ok = write(eemap::kSeal, seal, sizeof seal, "the seal");
         }
     }
+    // A reset that failed leaves the access settings: the device stays
+    // reachable where it was.
+    if (!ok) return false;
     // The records of the network, web and serial settings keep their own checks.
-    DefaultWebParam::ResetToFactory();
-    if (withNetwork) DefaultEepromEthParam::ResetToFactory();
+    ok = DefaultWebParam::ResetToFactory();
+    if (withNetwork) ok = DefaultEepromEthParam::ResetToFactory() && ok;
+    return ok;
 }
 
 void loadParameterMemory() {

@@ -37,11 +37,13 @@ int eepromSaveVpData();
 // Writes the factory values of the whole EEPROM image and of the records in
 // RAM. With withNetwork non-zero the network record is reset too (keeping
 // the MAC address). The seal is written after the parameter image, so an
-// interrupted reset is done again at the next start.
-void factoryResetInitEeprom(int withNetwork);
+// interrupted reset is done again at the next start. False when a write
+// failed: the web and network settings are then left as they are.
+bool factoryResetInitEeprom(int withNetwork);
 
-// Device name = model name + "-" + the serial number modulo 10000.
-void set_default_dev_name();
+// Device name = model name + "-" + the serial number modulo 10000. False
+// when the EEPROM could not be read or written.
+bool set_default_dev_name();
 
 // The connector 0..7 of a video input number, -1 for none.
 int vidInputToConnector(int vidInput);

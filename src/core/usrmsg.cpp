@@ -233,8 +233,14 @@ void* users_message_thread(void*) {
         }
         for (int port : {USR1, USR2}) {
             _EXMSG m;
-            while (get_message_q(portOf(port).queue, &m) >= 0)
+            while (get_message_q(portOf(port).queue, &m) >= 0) {
                 if (m.key == USR_MSG_SEND) sendOne(port, m.param != 0);
+                if (m.key != USR_MSG_QUIT) continue;
+                if (gTty >= 0) ::close(gTty);
+                gTty = -1;
+                gTtyPort = 0;
+                return nullptr;
+            }
         }
         std::unique_lock lock(gWakeMutex);
         gWake.wait_for(lock, kIdleWake, [&] { return gPosted != seen; });

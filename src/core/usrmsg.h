@@ -14,6 +14,8 @@ enum : int {
 inline constexpr int kUserMessageMax = 1024;
 // The request code on the USR1 and USR2 queues.
 inline constexpr uint16_t USR_MSG_SEND = 2;
+// Ends the thread and closes its port (a test's end).
+inline constexpr uint16_t USR_MSG_QUIT = 3;
 // How long send_custom_user_message waits for the thread: 1000 steps of 10 ms.
 inline constexpr int kCustomWaitSteps = 1000;
 

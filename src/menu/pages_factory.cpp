@@ -99,9 +99,13 @@ void factoryReset(int node, int withNetwork, const char* what) {
     exitOsdMenu();
     write_C812(PI_FACTORY_RST, 0, 0, 0);
     p7kEvAnnounceInt(static_cast<uint32_t>(node), 1, 0);
+    const bool watched = WDT_isEnabled();
     WDT_Disable();
-    factoryResetInitEeprom(withNetwork);
-    warm_boot();
+    if (factoryResetInitEeprom(withNetwork)) warm_boot();
+    // A restart now would come back with the old settings as if reset.
+    std::printf("factory reset (node %d) failed: the EEPROM was not written; the device keeps running\n", node);
+    board::journal("factory_reset", "node=%d failed", node);
+    if (watched) WDT_Enable();
 }
 
 }  // namespace

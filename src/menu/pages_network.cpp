@@ -163,17 +163,19 @@ void osd_funcSerialParam(int row) {
 }
 
 // The pairs handle_connections last set, slots 0..7 the connections, 8 and
-// 9 the user ports, in menu port numbers. Taken at the first use: the
-// connections from what the crosspoint holds (at start the stored pairs),
-// so that a first change opens the switch really closed, whatever PM says
-// by then; the user ports from PM.
+// 9 the user ports, in menu port numbers. Taken at the first use after the
+// crosspoint was set up: the connections from what it holds (at start the
+// stored pairs), so that a first change opens the switch really closed,
+// whatever PM says by then; the user ports from PM.
 std::mutex gPairsMutex;  // taken before PM_mutex
 bool gPairsTaken = false;
+unsigned gPairsOf = 0;  // the crosspoint set-up they were taken from
 XpointPair gPairs[kXpointSlots];
 
 // Called with gPairsMutex held.
 void takeStoredPairs() {
-    if (gPairsTaken) return;
+    if (gPairsTaken && gPairsOf == ADG2188_generation()) return;
+    gPairsOf = ADG2188_generation();
     for (int j = 0; j < kConnections; ++j) {
         const XpointPair x = ADG2188_connection(j);
         gPairs[j] = {ADG2188_port(x.source), ADG2188_port(x.destination)};

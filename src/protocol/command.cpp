@@ -23,9 +23,13 @@ ParameterValue ParameterValue::BuildParameter(const std::string& text, Parameter
         break;
     }
     case PARAM_STRING:
+        // A NUL would cut the text wherever it is kept or used as a C string.
+        if (text.find('\0') != std::string::npos) return v;
+        return Text(text);
     case PARAM_SIZED_STRING:
+        // Carries its length: any byte stays.
         v.text = text;
-        if (type == PARAM_SIZED_STRING) v.length = static_cast<int32_t>(text.size());
+        v.length = static_cast<int32_t>(text.size());
         break;
     case PARAM_IPV4: {
         in_addr a{};
@@ -37,6 +41,13 @@ ParameterValue ParameterValue::BuildParameter(const std::string& text, Parameter
         return v;
     }
     v.type = type;
+    return v;
+}
+
+ParameterValue ParameterValue::Text(std::string_view text) {
+    ParameterValue v;
+    v.type = PARAM_STRING;
+    v.text = text;
     return v;
 }
 

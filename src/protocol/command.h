@@ -45,6 +45,8 @@ struct ParameterValue {
     // Converts one (already trimmed) parameter text. The result refers to
     // text, which must outlive it.
     static ParameterValue BuildParameter(const std::string& text, ParameterType type);
+    // A text value of any bytes, unchecked (what the default command gets).
+    static ParameterValue Text(std::string_view text);
 };
 
 class CommandSpec {

@@ -5,6 +5,8 @@
 #include "protocol/session.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <sys/resource.h>
 #include <unistd.h>
 
 _WSMSG ws_msg_cli_to_srv;
@@ -14,6 +16,11 @@ std::atomic<uint32_t> gLastWebsocketId{0};
 }
 
 uint32_t ws_msg_cli_to_srv_id() { return gLastWebsocketId; }
+
+void forget_ws_msg_cli_to_srv() {
+    ws_msg_cli_to_srv = _WSMSG{};
+    gLastWebsocketId = 0;
+}
 
 namespace Communication {
 namespace {
@@ -106,10 +113,36 @@ TCPListener::TCPListener(uint16_t port) : port_(port), server_(own(GetNetworkFac
 
 bool TCPListener::Bind() { return reportBind(server_->bind(port_), "TCPListener", port_); }
 
+uint32_t TCPListener::WantedEvents() const {
+    return std::chrono::steady_clock::now() < pausedUntil_ ? 0 : Network::SOCKET_READABLE;
+}
+
+void TCPListener::shortOfDescriptors(const char* why) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!short_ || now - lastShortage_ > std::chrono::milliseconds(kEpisodeGapMs))
+        std::printf("TCPListener: %s, new connections wait or are closed until descriptors are free\n", why);
+    short_ = true;
+    lastShortage_ = now;
+}
+
 bool TCPListener::Process(unsigned now) {
     std::unique_ptr<Network::ITCPClientSocket> connection = server_->accept();
     if (!connection) {
-        st_listeners_log->error("accept error");
+        const int error = errno;
+        if (error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM) {
+            // The connection stays queued; polling for it now would spin.
+            shortOfDescriptors("no descriptor left");
+            pausedUntil_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(kExhaustedPauseMs);
+        } else {
+            st_listeners_log->error("accept error");
+        }
+        return true;
+    }
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        static_cast<rlim_t>(*connection->GetHandle()) + kDescriptorReserve >= limit.rlim_cur) {
+        // Descriptors are taken lowest first: every one below this is in use.
+        shortOfDescriptors("descriptors running out");
         return true;
     }
     Listeners& registry = Listeners::Instance();
@@ -166,6 +199,10 @@ bool TCPClient::SendMessage(const std::string& text) {
     return false;
 }
 
+uint32_t TCPClient::WantedEvents() const {
+    return outbox_.Empty() ? Network::SOCKET_READABLE : Network::SOCKET_WRITABLE;
+}
+
 bool TCPClient::Flush() {
     auto write = [this](const char* data, int size) { return connection_->write(data, size); };
     if (outbox_.Flush(write) != Outbox::kFailed) return true;
@@ -205,6 +242,8 @@ bool UDPListener::Process(unsigned now) {
     } else {
         auto session = m_parser->CreateSession(static_cast<int>(m_timeout), static_cast<int>(now));
         known = peers_.emplace(peer, UDPClient(std::move(session), peer)).first;
+        known->second.slot = order_.size();
+        order_.push_back(peer);
         st_listeners_log->info("UDPListener new client from %s", known->second.GetPeerName());
     }
     std::string reply, interface = "udp";
@@ -218,6 +257,7 @@ bool UDPListener::IsNoActivity(unsigned now) {
     for (auto it = peers_.begin(); it != peers_.end();) {
         if (it->second.GetSession()->IsNoActivity(now)) {
             st_listeners_log->info("UDPListener no Activity %s", it->second.GetPeerName());
+            removeSlot(it->second.slot);
             it = peers_.erase(it);
         } else {
             ++it;
@@ -226,10 +266,59 @@ bool UDPListener::IsNoActivity(unsigned now) {
     return false;
 }
 
+void UDPListener::moveSlot(size_t from, size_t to) {
+    if (from == to) return;
+    order_[to] = order_[from];
+    peers_.find(order_[to])->second.slot = to;
+}
+
+// The order keeps its two parts: a peer that had the front text is
+// replaced by another that had it, one that had not by one that had not.
+void UDPListener::removeSlot(size_t slot) {
+    const size_t last = order_.size() - 1;
+    if (slot < next_) {
+        moveSlot(next_ - 1, slot);
+        moveSlot(last, next_ - 1);
+        --next_;
+    } else {
+        moveSlot(last, slot);
+    }
+    order_.pop_back();
+}
+
+void UDPListener::sendSome(size_t budget) {
+    while (!broadcasts_.empty()) {
+        const std::string& text = broadcasts_.front();
+        if (next_ >= order_.size()) {
+            broadcastBytes_ -= text.size();
+            broadcasts_.pop_front();
+            next_ = 0;
+            continue;
+        }
+        if (budget-- == 0) return;
+        const Network::IPeer& peer = order_[next_];
+        if (udp_->write(text.data(), static_cast<int>(text.size()), peer) < static_cast<int>(text.size())) {
+            if (errno == EAGAIN || errno == EWOULDBLOCK) return;  // the rest when the socket takes more
+            st_listeners_log->error("UDPListener error in sendto %s", peer.text);
+        }
+        ++next_;
+    }
+}
+
 bool UDPListener::SendMessage(const std::string& text) {
-    for (const auto& [peer, client] : peers_)
-        if (udp_->write(text.data(), static_cast<int>(text.size()), peer) < static_cast<int>(text.size()))
-            st_listeners_log->error("UDPListener error in sendto %s", client.GetPeerName());
+    if (order_.empty()) return true;
+    if (broadcastBytes_ + text.size() > kBroadcastBacklog) {
+        std::printf("UDPListener: %zu bytes wait for %zu peers, text dropped\n", broadcastBytes_, order_.size());
+        return true;
+    }
+    broadcasts_.push_back(text);
+    broadcastBytes_ += text.size();
+    sendSome(kBroadcastBatch);
+    return true;
+}
+
+bool UDPListener::Flush() {
+    sendSome(kBroadcastBatch);
     return true;
 }
 

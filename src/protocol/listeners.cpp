@@ -53,6 +53,10 @@ bool wait_for_more_data(int fd, int usec) {
 
 IListener::~IListener() = default;
 
+uint32_t IListener::WantedEvents() const {
+    return Network::SOCKET_READABLE | (HasPendingOutput() ? Network::SOCKET_WRITABLE : 0);
+}
+
 Listeners& Listeners::Instance() {
     static Listeners* registry = new Listeners();
     return *registry;
@@ -96,6 +100,26 @@ void Listeners::Post(P7KMsg message) {
 void Listeners::Stop() {
     m_running = false;
     m_pipe.write("1", 1);
+}
+
+void Listeners::Reset() {
+    m_removeList.clear();
+    std::vector<IListener*> all(m_listeners.begin(), m_listeners.end());
+    all.insert(all.end(), m_addList.begin(), m_addList.end());
+    m_listeners.clear();
+    m_addList.clear();
+    for (IListener* l : all) {
+        if (removeHook_) removeHook_(l);
+        delete l;
+    }
+    removeHook_ = nullptr;
+    m_parser = nullptr;
+    forget_ws_msg_cli_to_srv();
+    P7KMsg dropped;
+    while (m_queue.try_pop(dropped)) {
+    }
+    char drained[256];
+    while (wait_for_more_data(*m_pipe.GetHandle(), 0)) m_pipe.read(drained, sizeof drained);
 }
 
 void Listeners::SendMessage(ListenerType type, const std::string& text) {
@@ -155,9 +179,7 @@ void Listeners::Run() {
         events_.clear();
         polled_.clear();
         for (IListener* l : m_listeners) {
-            uint32_t wanted = Network::SOCKET_READABLE;
-            if (l->HasPendingOutput()) wanted |= Network::SOCKET_WRITABLE;
-            events_.push_back({l->GetSocket(), wanted, 0});
+            events_.push_back({l->GetSocket(), l->WantedEvents(), 0});
             polled_.push_back(l);
         }
         events_.push_back({&m_pipe, Network::SOCKET_READABLE, 0});

@@ -15,6 +15,7 @@
 #include "sys/msgq.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -40,6 +41,8 @@ class Session;
 extern _WSMSG ws_msg_cli_to_srv;
 // The id of that record, for other threads.
 uint32_t ws_msg_cli_to_srv_id();
+// Forgets that record (Listeners::Reset).
+void forget_ws_msg_cli_to_srv();
 
 namespace Communication {
 
@@ -115,6 +118,8 @@ public:
     virtual bool SendMessage(const std::string& text) = 0;
     // Output waits for the socket to become writable.
     virtual bool HasPendingOutput() const { return false; }
+    // What the loop polls the socket for this round (Network::SOCKET_*).
+    virtual uint32_t WantedEvents() const;
     // Called when it did; false asks for removal.
     virtual bool Flush() { return true; }
 
@@ -161,6 +166,11 @@ public:
     void Run();
     // Makes Run return after its current round (from any thread).
     void Stop();
+    // Deletes every listener (through the remove hook), forgets the parser
+    // and the hook and drops the queued texts, as before the first use. For
+    // tests that build several protocols in one process; the loop must not
+    // run.
+    void Reset();
 
     // Queues a text for the loop and wakes it with one pipe byte (any thread).
     void Post(P7KMsg message);
@@ -238,10 +248,26 @@ public:
     bool Process(unsigned now) override;
     bool IsNoActivity(unsigned) override { return false; }
     bool SendMessage(const std::string&) override { return true; }
+    // Nothing while accepting pauses for want of descriptors.
+    uint32_t WantedEvents() const override;
+
+    // Descriptors kept free for the rest of the program (files, programs it
+    // runs, the web server): a connection that would take one of them is
+    // closed at once, as the surplus client is.
+    static constexpr int kDescriptorReserve = 16;
+    // How long accepting pauses after the system had no descriptor for it.
+    static constexpr int kExhaustedPauseMs = 250;
+    // Shortages this close to each other are one episode (one log line).
+    static constexpr int kEpisodeGapMs = 5000;
 
 private:
+    void shortOfDescriptors(const char* why);
+
     uint16_t port_;
     NetworkLinux::TCPServerSocket* server_;
+    bool short_ = false;
+    std::chrono::steady_clock::time_point lastShortage_{};
+    std::chrono::steady_clock::time_point pausedUntil_{};
 };
 
 class TCPClient : public IListener {
@@ -255,6 +281,9 @@ public:
     // False when the connection failed or its unsent text passed the bound.
     bool SendMessage(const std::string& text) override;
     bool HasPendingOutput() const override { return !outbox_.Empty(); }
+    // While its replies wait, its next lines wait in the socket: a client
+    // that reads is never dropped for asking faster than it takes.
+    uint32_t WantedEvents() const override;
     bool Flush() override;
 
     static constexpr int kReadSize = 1024;
@@ -275,6 +304,9 @@ public:
 
     const char* GetPeerName() const { return peer_.text; }
     Protocol7700::Session* GetSession() const { return session_.get(); }
+
+    // Its place in the listener's broadcast order.
+    size_t slot = 0;
 
 private:
     std::unique_ptr<Protocol7700::Session> session_;
@@ -300,14 +332,31 @@ public:
     bool Process(unsigned now) override;
     // Forgets the peers idle past the timeout; the port itself stays.
     bool IsNoActivity(unsigned now) override;
-    // One datagram to every known peer.
+    // One datagram to every known peer. A large table is served over
+    // several rounds, at most kBroadcastBatch datagrams each, so that no
+    // other client waits on it; texts queue behind within kBroadcastBacklog
+    // bytes (beyond, a text is dropped with a log line).
     bool SendMessage(const std::string& text) override;
+    bool HasPendingOutput() const override { return !broadcasts_.empty(); }
+    bool Flush() override;
 
     static constexpr int kReadSize = 1024;
+    static constexpr size_t kBroadcastBatch = 256;
+    static constexpr size_t kBroadcastBacklog = 64 * 1024;
 
 private:
+    void sendSome(size_t budget);
+    void moveSlot(size_t from, size_t to);
+    void removeSlot(size_t slot);
+
     uint16_t port_;
     std::unordered_map<Network::IPeer, UDPClient, PeerHash, PeerEqual> peers_;
+    // The peers in a stable order: a broadcast walks it, [0, next_) of it
+    // has the front text already.
+    std::vector<Network::IPeer> order_;
+    std::deque<std::string> broadcasts_;
+    size_t broadcastBytes_ = 0;
+    size_t next_ = 0;
     NetworkLinux::UDPServerSocket* udp_;
 };
 

@@ -200,14 +200,8 @@ void Parser::runCommand(Session* session, std::string_view chained, std::string&
         }
         // The default command gets the word as typed and the raw text, unchecked.
         target = m_defcommands.begin()->second;
-        ParameterValue v;
-        v.type = PARAM_STRING;
-        v.text = typed;
-        values.push_back(v);
-        if (blank != std::string_view::npos) {
-            v.text = raw;
-            values.push_back(v);
-        }
+        values.push_back(ParameterValue::Text(typed));
+        if (blank != std::string_view::npos) values.push_back(ParameterValue::Text(raw));
     }
 
     // Each command routes by its own copy: an action that changes the

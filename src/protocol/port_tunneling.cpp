@@ -330,7 +330,10 @@ termios tunnelTermios(const TunnelLine& line) {
 
 void* port_tunneling_thread(void*) {
     std::printf("port_tunneling_thread: start\n");
+    // It starts from the settings as they are now: a change asked for
+    // before is in them already.
     gSerialChanged = false;
+    connection_configuration_changed = false;
     applySerial();
     while (!gStop) {
         if (!open_listen_socket()) {

@@ -3,6 +3,7 @@
 #include "platform/board.h"
 #include "protocol/log_channel.h"
 #include "protocol/parser.h"
+#include "sys/timeutil.h"
 
 #include <cstdint>
 #include <list>
@@ -95,6 +96,8 @@ void Session::Parse(const char* data, int length, unsigned now, std::string& res
             log().debug("Session::ParseData no end of line");
             break;
         }
+        // One line holds the loop at most this long waiting for other programs.
+        startWaitBudget(kLineWaitBudgetMs);
         parser_->Parse(this, buffer_.substr(start, end - start), result, interface, websocketId);
         start = end + 1;
         if (firstLineEnd(buffer_, start) == std::string::npos) break;

@@ -18,6 +18,9 @@
 namespace {
 
 constexpr const char* kPostFile = board::deviceText("/tmp/post-file");
+// An upload is written here and takes the name above only once its form
+// succeeded: a failed form leaves the previous upload.
+constexpr const char* kPostPart = board::deviceText("/tmp/post-file.part");
 constexpr size_t kNameMax = 255;
 constexpr size_t kChunk = 4096;
 constexpr int kChunkTimeoutS = 5;
@@ -52,6 +55,7 @@ struct HttpRequest {
     // The form upload.
     lws_spa* spa = nullptr;
     int postFd = -1;
+    bool filePart = false;  // the form has a file part (written to kPostPart)
     std::string fileName;
     long fileLength = 0;
     bool formFailed = false;
@@ -355,7 +359,8 @@ int uploadChunk(void* data, const char*, const char* filename, char* buf, int le
         if (req.postFd >= 0) ::close(req.postFd);
         req.fileName = filename != nullptr ? filename : "";
         req.fileLength = 0;
-        req.postFd = ::open(board::path(kPostFile).c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0600);
+        req.filePart = true;
+        req.postFd = ::open(board::path(kPostPart).c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0600);
         if (req.postFd >= 0) return 0;
         req.formFailed = true;
         return 1;
@@ -413,9 +418,12 @@ int formComplete(lws* wsi, void* user) {
         ::close(req->postFd);
         req->postFd = -1;
     }
+    if (!req->formFailed && req->filePart &&
+        ::rename(board::path(kPostPart).c_str(), board::path(kPostFile).c_str()) != 0)
+        req->formFailed = true;
     if (req->formFailed) {
-        // A partial upload is not kept as if it had arrived.
-        ::unlink(board::path(kPostFile).c_str());
+        // A partial upload is not kept as if it had arrived; the last whole one stays.
+        if (req->filePart) ::unlink(board::path(kPostPart).c_str());
         return refuse(wsi, req->uploadTooLarge ? HTTP_STATUS_REQ_ENTITY_TOO_LARGE : HTTP_STATUS_BAD_REQUEST);
     }
     std::string page =

@@ -34,8 +34,15 @@ std::atomic<uint32_t> wsi_cnt{0};
 namespace {
 
 // A client that does not read falls behind alone: past this much unsent
-// text it is dropped.
-constexpr size_t kClientBacklogLimit = 1024 * 1024;
+// text it is dropped (as a TCP client is).
+constexpr size_t kClientBacklogLimit = 64 * 1024;
+// At most this many web clients, as for TCP; the next one is closed with
+// "try again later" (1013) right after its handshake.
+constexpr size_t kMaxWebClients = 64;
+constexpr uint16_t kCloseTryAgainLater = 1013;
+// The server's descriptors (clients, HTTP requests, its own pipe): beyond,
+// it stops accepting instead of taking the program's last descriptors.
+constexpr unsigned kServerDescriptors = 2 * kMaxWebClients;
 
 // One text for web clients, with the library's write headroom in front so
 // that the frame header goes there without another copy. One record serves
@@ -202,6 +209,14 @@ int callback_p7k(lws* wsi, lws_callback_reasons reason, void* user, void* in, si
     auto* pss = static_cast<P7kSession*>(user);
     switch (reason) {
     case LWS_CALLBACK_ESTABLISHED:
+        if (ws_instances_map.size() >= kMaxWebClients) {
+            pss->id = 0;
+            std::printf("websocket: %zu clients, a new one refused\n", kMaxWebClients);
+            static const char kWhy[] = "too many clients";
+            lws_close_reason(wsi, static_cast<lws_close_status>(kCloseTryAgainLater),
+                             reinterpret_cast<unsigned char*>(const_cast<char*>(kWhy)), sizeof kWhy - 1);
+            return -1;
+        }
         pss->id = wsi_id++;
         ws_instances_map[pss->id].wsi = wsi;
         ++wsi_cnt;
@@ -308,6 +323,11 @@ void registerControl() {
 }  // namespace
 
 void* lws_service_task(void*) {
+    // The state of one task: an interrupt stops the task it meets, and ids
+    // grow within a task. A task started afterwards (tests start one per
+    // server) begins afresh.
+    gInterrupted = false;
+    wsi_id = 1;
     registerControl();
     tServiceThread = true;
     lws_set_log_level(LLL_ERR | LLL_WARN | LLL_NOTICE, emitLibraryLog);
@@ -323,6 +343,7 @@ void* lws_service_task(void*) {
         info.uid = -1;
         info.options = LWS_SERVER_OPTION_VALIDATE_UTF8 | LWS_SERVER_OPTION_DISABLE_IPV6;
         info.max_http_header_pool = 16;
+        info.fd_limit_per_thread = kServerDescriptors;
         info.timeout_secs = 5;
         PRINT(PRINT_GENERAL, "Using resource path \"%s\"\n", board::deviceText("/var/www/html"));
 

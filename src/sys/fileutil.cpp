@@ -2,7 +2,37 @@
 
 #include "platform/board.h"
 
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<int> gInjectedSaveFailures{0};
+
+bool writeAll(int fd, const char* data, size_t length) {
+    size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::write(fd, data + done, length - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void syncFolderOf(const std::string& file) {
+    const size_t slash = file.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
 
 FILE* fl_open(const char* path, const char* mode) {
     if (path == nullptr || mode == nullptr) return nullptr;
@@ -17,16 +47,36 @@ char* fl_gets(char* buffer, int size, FILE* file) {
 int fl_close(FILE* file) { return file ? std::fclose(file) : -1; }
 
 int fl_save(const char* path, const void* buffer, size_t length) {
-    FILE* f = fl_open(path, "wb");
-    if (f == nullptr) return -1;
-    size_t n = length ? std::fwrite(buffer, 1, length, f) : 0;
-    int rc = std::fclose(f);
-    return (n == length && rc == 0) ? 0 : -1;
+    if (path == nullptr || (buffer == nullptr && length != 0)) return -1;
+    int injected = gInjectedSaveFailures.load();
+    while (injected > 0 && !gInjectedSaveFailures.compare_exchange_weak(injected, injected - 1)) {
+    }
+    if (injected > 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    const std::string target = board::path(path);
+    const std::string temp = target + ".tmp";
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) return -1;
+    bool ok = writeAll(fd, static_cast<const char*>(buffer), length) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        const int saved = errno;
+        ::unlink(temp.c_str());
+        errno = saved;
+        return -1;
+    }
+    syncFolderOf(target);
+    return 0;
 }
+
+void fl_inject_save_failures(int count) { gInjectedSaveFailures = count; }
 
 int setInputsLabels(const char* labels) {
     if (labels == nullptr) return -1;
     std::string line = labels;
     if (line.empty() || line.back() != '\n') line += '\n';
-    return fl_save(board::path("/root/app/conf/input_labels").c_str(), line.data(), line.size());
+    return fl_save(board::deviceText("/root/app/conf/input_labels"), line.data(), line.size());
 }

@@ -24,3 +24,19 @@ void delayMilli(uint32_t ms) {
 }
 
 void Sleep(uint32_t ms) { delayMilli(ms); }
+
+namespace {
+thread_local bool tBudgeted = false;
+thread_local uint32_t tBudgetMs = 0;
+}  // namespace
+
+void startWaitBudget(uint32_t ms) {
+    tBudgeted = true;
+    tBudgetMs = ms;
+}
+
+uint32_t waitBudget(uint32_t wantMs) { return tBudgeted && tBudgetMs < wantMs ? tBudgetMs : wantMs; }
+
+void spendWaitBudget(uint32_t ms) {
+    if (tBudgeted) tBudgetMs -= ms < tBudgetMs ? ms : tBudgetMs;
+}

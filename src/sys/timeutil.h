@@ -17,3 +17,13 @@ uint32_t getElapsedMs(uint32_t since);
 // signal interrupts the sleep.
 void Sleep(uint32_t ms);
 void delayMilli(uint32_t ms);
+
+// What one request may spend waiting for files that other programs write,
+// shared by all such waits of the request: the protocol starts a budget of
+// the calling thread for each line it runs. waitBudget gives a wait of
+// wantMs what is left (all of it on a thread without a budget);
+// spendWaitBudget takes what a wait used.
+inline constexpr uint32_t kLineWaitBudgetMs = 2000;
+void startWaitBudget(uint32_t ms);
+uint32_t waitBudget(uint32_t wantMs);
+void spendWaitBudget(uint32_t ms);

@@ -5,6 +5,7 @@
 #include "platform/video.h"
 #include "sys/locks.h"
 
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -15,6 +16,7 @@ constexpr int kUserOff = 7;
 
 std::mutex gMutex;  // the table, and the order of its switch changes
 XpointPair gTable[kXpointSlots] = {{6, 6}, {6, 6}, {6, 6}, {6, 6}, {6, 6}, {6, 6}, {6, 6}, {6, 6}, {6, 7}, {6, 7}};
+std::atomic<unsigned> gGeneration{0};
 
 bool isPort(int p) { return p >= 0 && p < kPorts; }
 
@@ -127,6 +129,7 @@ void ADG2188_init() {
         board::video::crosspointReset();
         for (auto& t : gTable) t = {kXpointNone, kXpointNone};
         gTable[kXpointUsr1Slot].destination = gTable[kXpointUsr1Slot + 1].destination = kUserOff;
+        ++gGeneration;
     }
     for (int j = 0; j < kConnections; ++j) {
         int s = isPort(stored[j].source) ? ADG2188_port(stored[j].source) : kXpointNone;
@@ -136,6 +139,8 @@ void ADG2188_init() {
     ADG2188_set_connection_switch(kXpointUsr1Slot, 0, 0, 0, 0);
     ADG2188_set_connection_switch(kXpointUsr1Slot + 1, 0, 0, 0, 0);
 }
+
+unsigned ADG2188_generation() { return gGeneration; }
 
 XpointPair ADG2188_connection(int slot) {
     std::lock_guard lock(gMutex);

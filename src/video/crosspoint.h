@@ -35,6 +35,9 @@ struct XpointPair {
     int destination;
 };
 XpointPair ADG2188_connection(int slot);
+// Counts ADG2188_init calls: what was read from the table before the last
+// one no longer holds.
+unsigned ADG2188_generation();
 
 // The crosspoint's number of a menu port (4 and 5 are wired the other way).
 int ADG2188_port(int menuPort);

@@ -169,6 +169,24 @@ TEST(OlderHandlers, FactoryAnswersAtOnceAndRunsItsMenuRowTwoSecondsLater) {
     EXPECT_NE(dev.read("sim/reboot.log").find("reboot"), std::string::npos);
 }
 
+// When the reset's EEPROM writes fail, the device does not restart into
+// its old settings as if reset: it says so and keeps running (FACTORY has
+// answered OK already).
+TEST(OlderHandlers, AFactoryResetTheEepromRefusesLeavesTheDeviceRunning) {
+    SimDevice dev;
+    startAndSettle(dev);
+    LoopbackTcp tcp(dev.tcpPort);
+    ASSERT_EQ(dev.ctl("i2c fail 0 1000000").substr(0, 2), "OK");
+    EXPECT_EQ(ask(tcp, "#FACTORY\r"), "~01@FACTORY  OK\r\n");
+    const bool failed = dev.waitJournal("factory_reset node=561 failed", kWaitMs);
+    dev.ctl("i2c fail 0 0");
+    ASSERT_TRUE(failed) << dev.journal();
+    EXPECT_EQ(dev.waitExit(1000), -1);
+    EXPECT_EQ(ask(tcp, "#POWER?\r"), "~01@POWER 1\r\n");
+    EXPECT_NE(dev.log().find("factory reset (node 561) failed"), std::string::npos);
+    EXPECT_EQ(dev.read("sim/reboot.log").find("reboot"), std::string::npos);
+}
+
 TEST(OlderHandlers, SerialSettingsReachTheirPorts) {
     SimDevice dev;
     startAndSettle(dev);

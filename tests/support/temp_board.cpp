@@ -1,16 +1,22 @@
 #include "support/temp_board.h"
 
+#include "commands/web_param.h"
 #include "platform/board.h"
 #include "platform/journal.h"
 #include "platform/msgq.h"
 #include "platform/sim/sim_board.h"
+#include "platform/sim/board_conf.h"
+#include "sys/i2c.h"
+#include "sys/msgq.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -40,12 +46,22 @@ TempBoard::TempBoard(bool open, bool startServices) {
     if (open && startServices) {
         if (!board::sim::start(&error)) throw std::runtime_error("board::sim::start: " + error);
         started_ = true;
+    } else if (open) {
+        // The board's own settings, not those an earlier board left.
+        board::sim::mutableConf() = board::sim::BoardConf();
+        board::sim::mutableConf().load(root_ + "/sim/board.conf");
     }
+    g_i2c_critical_errors = 0;
 }
 
 TempBoard::~TempBoard() {
+    // A daemon restart the test set off runs on this board: it ends first
+    // (bounded), not while the board or the process goes away under it.
+    restartsDone();
+    // The program's queue ids go with the queues: the next test's board
+    // creates its own.
+    remove_message_queues();
     if (started_) board::shutdown();
-    else board::msgq::removeAll();
     if (board::root() == root_) {
         board::close();
         std::error_code ec;
@@ -54,6 +70,11 @@ TempBoard::~TempBoard() {
     board::msgq::removeListed(root_);
     std::error_code ec;
     fs::remove_all(root_, ec);
+}
+
+bool restartsDone() {
+    for (int i = 0; i < 500 && CMyDoSystem::Live() != 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return CMyDoSystem::Live() == 0;
 }
 
 std::string TempBoard::read(const std::string& rel) const { return readFile(file(rel)); }

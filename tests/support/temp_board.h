@@ -26,6 +26,9 @@ private:
 };
 
 std::string readFile(const std::string& path);
+// Waits (bounded) until every web daemon restart a test set off has
+// finished; false when one still runs.
+bool restartsDone();
 std::string makeTempDir(const std::string& prefix);
 
 }  // namespace hx40test

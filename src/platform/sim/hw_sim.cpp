@@ -36,8 +36,19 @@ bool gFpgaReady = true;
 int gFpgaLinkWindows = 0;  // 0: not set since the registers' reset
 std::atomic<bool> gDspFailed{false};
 bool gDspLoaded = false;
+std::string gStateOf;  // the board root the state above belongs to
+
+// A board comes up with devices of its own. Called with gMutex held.
+void freshForBoard() {
+    if (gStateOf == root()) return;
+    gStateOf = root();
+    gGpio.clear();
+    gFpgaLoaded = gDspLoaded = false;
+    gDspFailed = false;
+}
 
 void loadFpga() {
+    freshForBoard();
     if (gFpgaLoaded) return;
     gFpgaLoaded = true;
     std::string v = sim::conf().get("fpga_version", "1.0.0");
@@ -52,6 +63,7 @@ void loadFpga() {
 
 bool dspFailed() {
     std::lock_guard lock(gMutex);
+    freshForBoard();
     if (!gDspLoaded) {
         gDspLoaded = true;
         if (sim::conf().getInt("dsp_fail", 0) != 0) gDspFailed = true;
@@ -68,11 +80,13 @@ bool watchdogRebootsOnStuck() { return sim::conf().get("watchdog_action", "reboo
 namespace gpio {
 uint32_t read(unsigned reg) {
     std::lock_guard lock(gMutex);
+    freshForBoard();
     return gGpio[reg];
 }
 void write(unsigned reg, uint32_t value) {
     {
         std::lock_guard lock(gMutex);
+        freshForBoard();
         gGpio[reg] = value;
     }
     journal("gpio.write", "reg=0x%02X value=0x%08X", reg, value);

@@ -161,6 +161,7 @@ void ensureBoard() {
     for (auto& b : gBuses) {
         std::lock_guard bl(b.mutex);
         b.devices.clear();
+        b.failCount = 0;  // a fresh board has no pending faults
     }
     auto put = [](int bus, uint8_t a, std::shared_ptr<Device> d) {
         std::lock_guard bl(gBuses[bus].mutex);
@@ -192,6 +193,7 @@ void detach(int bus, uint8_t addr7) {
 
 void failNext(int bus, int count) {
     if (bus < 0 || bus >= board::i2c::kBuses) return;
+    ensureBoard();
     std::lock_guard bl(gBuses[bus].mutex);
     gBuses[bus].failCount = count;
 }

@@ -65,7 +65,7 @@ struct Output {
 };
 
 std::mutex gMutex;
-bool gLoaded = false;
+std::string gLoadedFor;  // the board root the state below belongs to
 std::array<Input, kConnectors> gInput;
 std::array<Output, kOutputs> gOutput;
 bool gXpoint[kXpointSources][kXpointDestinations] = {};
@@ -109,10 +109,13 @@ std::vector<std::string> words(const std::string& text) {
     return out;
 }
 
-// The board's configuration and the switch ports' memory, once per run.
+// The board's configuration and the switch ports' memory, once per board.
 void loadLocked() {
-    if (gLoaded || !board::isOpen()) return;
-    gLoaded = true;
+    if (!board::isOpen() || gLoadedFor == board::root()) return;
+    gLoadedFor = board::root();
+    gInput.fill(Input{});
+    gOutput.fill(Output{});
+    std::memset(gXpoint, 0, sizeof gXpoint);
     for (int c = 0; c < kConnectors; ++c) {
         std::string w = conf().get("input." + std::to_string(c + 1), "none");
         int f = w == "none" ? kNoSignal : formatIndex(w);
@@ -235,6 +238,7 @@ int formatIndex(const std::string& word) {
 
 int hotPlugPulses(int connector, int* lastMs) {
     std::lock_guard lock(gMutex);
+    loadLocked();
     if (!validConnector(connector)) return 0;
     if (lastMs) *lastMs = gInput[static_cast<size_t>(connector)].lastPulseMs;
     return gInput[static_cast<size_t>(connector)].pulses;
@@ -469,6 +473,7 @@ void crosspointSwitch(int source, int destination, bool closed) {
     if (source < 0 || source >= kXpointSources || destination < 0 || destination >= kXpointDestinations) return;
     {
         std::lock_guard lock(board::sim::video::gMutex);
+        board::sim::video::loadLocked();
         if (gXpoint[source][destination] == closed) return;
         gXpoint[source][destination] = closed;
     }
@@ -486,6 +491,7 @@ void crosspointReset() {
 bool crosspointClosed(int source, int destination) {
     if (source < 0 || source >= kXpointSources || destination < 0 || destination >= kXpointDestinations) return false;
     std::lock_guard lock(board::sim::video::gMutex);
+    board::sim::video::loadLocked();
     return gXpoint[source][destination];
 }
 

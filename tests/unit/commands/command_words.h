@@ -4,6 +4,8 @@
 #pragma once
 
 #include "commands/command_table.h"
+#include "commands/p7k_thread.h"
+#include "protocol/listeners.h"
 #include "protocol/parser.h"
 #include "protocol/ws_server.h"
 #include "support/temp_board.h"
@@ -28,7 +30,14 @@ protected:
             nullptr,
         });
     }
-    ~CommandWords() override { wsi_cnt = 0; }
+    ~CommandWords() override {
+        wsi_cnt = 0;
+        // A word may have handed the registry a listener and this parser.
+        Communication::Listeners::Instance().Reset();
+        gSerial_listener = nullptr;
+        tcp_listener = nullptr;
+        udp_listener = nullptr;
+    }
 
     // The reply to the requester.
     std::string line(const std::string& text) {

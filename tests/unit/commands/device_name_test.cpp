@@ -3,6 +3,7 @@
 // name written only on the board and only for a name the engine stored.
 #include "commands/command_table.h"
 #include "core/functable.h"
+#include "platform/sim/i2c_sim.h"
 #include "protocol/parser.h"
 #include "support/temp_board.h"
 #include "sys/eeprom.h"
@@ -116,4 +117,11 @@ TEST_F(NameWords, NameResetNamesTheDeviceAfterModelAndSerial) {
     EXPECT_EQ(line("#NAME-RST"), "~01@NAME-RST  OK\r\n");
     EXPECT_EQ(line("#NAME?"), "~01@NAME HX40-3456\r\n");
     EXPECT_EQ(storedName(), std::string("HX40-3456\0\0\0\0\0\0\0", 16));
+    // An EEPROM that takes nothing: error 8, the name stays.
+    store(0x7E8A, std::string("lobby\0\0\0\0\0\0\0\0\0\0\0", 16));
+    board::sim::i2c::failNext(0, 1000000);
+    const std::string reply = line("#NAME-RST");
+    board::sim::i2c::failNext(0, 0);
+    EXPECT_EQ(reply, "~01@NAME-RST  ERR 008\r\n");
+    EXPECT_EQ(storedName(), std::string("lobby\0\0\0\0\0\0\0\0\0\0\0", 16));
 }

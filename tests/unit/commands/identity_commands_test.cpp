@@ -136,6 +136,36 @@ TEST_F(IdentityWords, LabelsFileThatCannotBeOpenedIsError5) {
     EXPECT_EQ(line("#LABELS?"), "~01@LABELS?  ERR5\r\n");
 }
 
+// A text cut at a NUL would store or apply less than was sent: any text
+// parameter holding one is the word's parameter error, and nothing changes.
+TEST_F(IdentityWords, ANulInsideATextIsRefusedAndChangesNothing) {
+    using namespace std::string_literals;
+    ASSERT_EQ(line("#LABELS?"), "~01@LABELS HDMI 1,HDMI 2,HDMI 3,HDMI 4,DVI-U1,DVI-U2,HDBT 1,HDBT 2\r\n");
+    const std::string labels = board_.read("root/app/conf/input_labels");
+    const std::string conf = board_.read("root/persist/httpd.conf");
+    const std::string identity = board_.read("sim/eeprom.bin").substr(0x7E81, 0x7EA2 - 0x7E81);
+    struct {
+        std::string sent;
+        std::string reply;
+    } cases[] = {
+        {"#LABELS a\0b,2,3,4,5,6,7,8"s, "~01@LABELS a\0b,2,3,4,5,6,7,8 ERR1\r\n"s},
+        {"#NAME ab\0cd"s, "~01@NAME ab\0cd ERR1\r\n"s},
+        {"#ECHO a\0b"s, "~01@ECHO a\0b ERR1\r\n"s},
+        {"#WEB-PASSW pw\0x,admin"s, "~01@WEB-PASSW **** ERR1\r\n"s},
+        {"#FCT-MODEL ab\0cd"s, "~01@FCT-MODEL ab ERR 001\r\n"s},
+        {"#FCT-MODEL ab|POWER? x\0"s, "~01@FCT-MODEL ab OK\r\n~01@POWER? x ERR 001\r\n"s},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(line(c.sent), c.reply) << c.sent;
+        EXPECT_EQ(everyone(), "") << c.sent;
+    }
+    EXPECT_EQ(board_.read("root/app/conf/input_labels"), labels);
+    EXPECT_EQ(board_.read("root/persist/httpd.conf"), conf);
+    EXPECT_FALSE(board_.exists("sim/hostname"));
+    EXPECT_EQ(board_.read("sim/eeprom.bin").substr(0x7E81, 9), "ab\0\0\0\0\0\0\0"s);  // only the whole model
+    EXPECT_EQ(board_.read("sim/eeprom.bin").substr(0x7E8A, 0x7EA2 - 0x7E8A), identity.substr(9));
+}
+
 TEST_F(IdentityWords, IdentifyRunsTheLedsAndRestoresBothChannels) {
     EXPECT_EQ(line("#IDENTIFY-SLV"), "");
     EXPECT_EQ(everyone(), toAll("~01@IDENTIFY-SLV  OK\r\n"));

@@ -7,12 +7,17 @@
 
 #include "commands/p7k_thread.h"
 #include "commands/web_param.h"
+#include "platform/sim/i2c_sim.h"
 #include "protocol/listeners.h"
+#include "support/sim_device.h"
+#include "sys/fileutil.h"
 
 #include <chrono>
 #include <fstream>
+#include <sys/socket.h>
 #include <termios.h>
 #include <thread>
+#include <vector>
 
 using namespace hx40test;
 
@@ -28,12 +33,6 @@ protected:
         return out;
     }
 };
-
-// Waits (bounded) until every web daemon restart has finished.
-bool restartsDone() {
-    for (int i = 0; i < 500 && CMyDoSystem::Live() != 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return CMyDoSystem::Live() == 0;
-}
 
 }  // namespace
 
@@ -200,4 +199,113 @@ TEST_F(NetworkWords, P7kbStoresTheSpeedAndOpensADetachedPortAgain) {
     EXPECT_EQ(everyone(), toAll("~01@P7KB 0 OK\r\n"));
     EXPECT_EQ(gSerial_listener, nullptr);
     EXPECT_EQ(board_.read("root/app/conf/serial.conf"), "COM_232_BAUDRATE=0\n");
+}
+
+// A settings file that cannot be written (a full file system) is an error
+// for every client, and nothing changes: not the file, not the record, not
+// the speed or the password in use, not the control ports.
+TEST_F(NetworkWords, AWriteThatFailsIsAnErrorAndChangesNothing) {
+    storeNetworkRecord(board_.file("sim/eeprom.bin"), 6000, 50000, 0);
+    board_.write("root/app/conf/serial.conf", "COM_232_BAUDRATE=1\n");
+    board_.write("root/persist/configure_network", "the last script\n");
+    board_.write("root/persist/network_stat", "dhcp: OFF\nip:   192.168.1.39\n");
+    ASSERT_EQ(line("#LABELS?"), "~01@LABELS HDMI 1,HDMI 2,HDMI 3,HDMI 4,DVI-U1,DVI-U2,HDBT 1,HDBT 2\r\n");
+    const int port = freePort(SOCK_STREAM);
+    const std::string ethPort = "#ETH-PORT TCP," + std::to_string(port);
+    const std::vector<const char*> files = {"root/persist/httpd.conf", "root/app/conf/serial.conf",
+                                            "root/persist/configure_network", "root/persist/network_stat",
+                                            "root/app/conf/input_labels", "sim/eeprom.bin"};
+    struct {
+        std::string sent;
+        std::string reply;
+        bool everyone;
+    } cases[] = {
+        {"#WEB-PASSW pw2,admin", "~01@WEB-PASSW **** ERR5\r\n", true},
+        {"#WEB-SECUR 0,admin", "~01@WEB-SECUR 0,**** ERR5\r\n", true},
+        {"#P7KB 0", "~01@P7KB 0 ERR5\r\n", true},
+        {"#NET-IP 192.168.1.88", "~01@NET-IP 192.168.1.88 ERR5\r\n", true},
+        {"#NET-DHCP 2", "~01@NET-DHCP 2 ERR5\r\n", true},
+        {"#TIME-SRV 1,10.0.0.5", "~01@TIME-SRV 1,10.0.0.5 ERR5\r\n", true},
+        {ethPort, "~01@" + ethPort.substr(1) + " ERR5\r\n", true},
+        {"#LABELS a,b,c,d,e,f,g,h", "~01@LABELS a,b,c,d,e,f,g,h ERR5\r\n", false},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> before;
+        for (const char* f : files) before.push_back(board_.read(f));
+        fl_inject_save_failures(1000);
+        const std::string requester = line(c.sent);
+        fl_inject_save_failures(0);
+        EXPECT_EQ(requester + everyone(), c.everyone ? toAll(c.reply) : c.reply) << c.sent;
+        for (size_t i = 0; i < files.size(); ++i) EXPECT_TRUE(board_.read(files[i]) == before[i]) << c.sent << ": " << files[i];
+        EXPECT_EQ(tcp_listener, nullptr) << c.sent;
+    }
+    EXPECT_EQ(gSerial_listener, nullptr);
+    // What is in use is what the files hold.
+    EXPECT_EQ(line("#P7KB?"), "~01@P7KB 1\r\n");
+    EXPECT_EQ(line("#WEB-PASSW pw2,admin"), "");
+    EXPECT_EQ(everyone(), toAll("~01@WEB-PASSW **** OK\r\n"));
+    EXPECT_EQ(toolsLog(board_).find("configure_network"), std::string::npos);
+}
+
+// A network script that fails (its last command, the time server's ntpd,
+// ends with status 1) is error 3 and the record it was asked for is not
+// kept: the EEPROM, the generated files and the report of the last run are
+// those of the record before.
+TEST_F(NetworkWords, AFailedNetworkScriptPutsThePreviousRecordBack) {
+    ASSERT_EQ(line("#NET-IP 192.168.1.50"), "");
+    ASSERT_EQ(everyone(), toAll("~01@NET-IP 192.168.1.50 OK\r\n"));
+    ASSERT_EQ(line("#TIME-SRV 1,10.0.0.5"), "");
+    ASSERT_EQ(everyone(), toAll("~01@TIME-SRV 1,10.0.0.5 OK\r\n"));
+    const std::vector<const char*> files = {"sim/eeprom.bin", "root/persist/configure_network",
+                                            "root/persist/.preprofile.d/myenv", "root/persist/network_stat"};
+    std::vector<std::string> before;
+    for (const char* f : files) before.push_back(board_.read(f));
+    ASSERT_NE(before[3].find("ip:   192.168.1.50"), std::string::npos) << before[3];
+    const std::string conf = board_.read("sim/board.conf");
+    struct {
+        const char* sent;
+        const char* reply;
+    } cases[] = {
+        {"#NET-IP 192.168.1.88", "~01@NET-IP 192.168.1.88 ERR3\r\n"},
+        {"#NET-DHCP 2", "~01@NET-DHCP 2 ERR3\r\n"},
+        {"#TIME-SRV 1,10.0.0.6", "~01@TIME-SRV 1,10.0.0.6 ERR3\r\n"},
+    };
+    board_.write("sim/board.conf", conf + "fault.ntpd = 1\n");
+    for (const auto& c : cases) {
+        EXPECT_EQ(line(c.sent), "") << c.sent;
+        EXPECT_EQ(everyone(), toAll(c.reply)) << c.sent;
+        for (size_t i = 0; i < files.size(); ++i) EXPECT_TRUE(board_.read(files[i]) == before[i]) << c.sent << ": " << files[i];
+    }
+    board_.write("sim/board.conf", conf);
+    EXPECT_EQ(line("#NET-IP 192.168.1.88"), "");
+    EXPECT_EQ(everyone(), toAll("~01@NET-IP 192.168.1.88 OK\r\n"));
+}
+
+// In DHCP mode 2 the script reports nothing and nothing waits for it: ten
+// network words in one line hold the protocol thread for their script runs
+// only, not ten times the wait for a report.
+TEST_F(NetworkWords, NetworkWordsInDhcpModeTwoDoNotWaitForAReport) {
+    ASSERT_EQ(line("#NET-DHCP 2"), "");
+    ASSERT_EQ(everyone(), toAll("~01@NET-DHCP 2 OK\r\n"));
+    std::string chain = "#NET-DHCP 2";
+    for (int i = 0; i < 9; ++i) chain += "|NET-DHCP 2";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(line(chain), "");
+    const auto spent = std::chrono::steady_clock::now() - start;
+    std::string ten;
+    for (int i = 0; i < 10; ++i) ten += toAll("~01@NET-DHCP 2 OK\r\n");
+    EXPECT_EQ(everyone(), ten);
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(spent).count(), 8000);
+}
+
+// The EEPROM does not take a write: error 8 and the record as it was.
+TEST_F(NetworkWords, AnEepromThatRefusesTheRecordIsError8) {
+    storeNetworkRecord(board_.file("sim/eeprom.bin"), 6000, 50000, 0);
+    const std::string stored = record();
+    board::sim::i2c::failNext(0, 1000000);
+    EXPECT_EQ(line("#NET-IP 192.168.1.88"), "");
+    board::sim::i2c::failNext(0, 0);
+    EXPECT_EQ(everyone(), toAll("~01@NET-IP 192.168.1.88 ERR8\r\n"));
+    EXPECT_EQ(record(), stored);
+    EXPECT_EQ(toolsLog(board_).find("ifconfig"), std::string::npos);
 }

@@ -11,6 +11,7 @@
 #include "sys/eeprom.h"
 #include "sys/frontpanel.h"
 #include "sys/msgq.h"
+#include "sys/timers.h"
 #include "sys/print.h"
 #include "sys/spi.h"
 #include "video/backend.h"
@@ -43,6 +44,7 @@ class Handlers : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(create_message_queues(), 0);
+        start_timer(TIMER_OSD_DELAY, 0);  // no delayed action of an earlier test is pending
         PM = PMRec{};
         PM.SEL_INPUT[0] = 3;
         PM.SEL_INPUT[1] = 2;
@@ -193,6 +195,9 @@ TEST_F(Handlers, TimeZoneIsHoursEastWithExactMinutes) {
         {"#TIME-LOC -13.5,0", "~01@TIME-LOC -13.5,0 ERR 003\r\n", nullptr, 0, 0},
         {"#TIME-LOC 4.60,0", "~01@TIME-LOC 4.60,0 ERR 003\r\n", nullptr, 0, 0},
         {"#TIME-LOC 4,2", "~01@TIME-LOC 4,2 ERR 003\r\n", nullptr, 0, 0},
+        {"#TIME-LOC 123,0", "~01@TIME-LOC 123,0 ERR 003\r\n", nullptr, 0, 0},
+        {"#TIME-LOC 9999999999,0", "~01@TIME-LOC 9999999999,0 ERR 003\r\n", nullptr, 0, 0},
+        {"#TIME-LOC -99999999999999999999.5,1", "~01@TIME-LOC -99999999999999999999.5,1 ERR 003\r\n", nullptr, 0, 0},
         {"#TIME-LOC 4", "~01@TIME-LOC 4 ERR 001\r\n", nullptr, 0, 0},
         {"#TIME-LOC four,0", "~01@TIME-LOC four,0 ERR 001\r\n", nullptr, 0, 0},
     };

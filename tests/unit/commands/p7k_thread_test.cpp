@@ -5,6 +5,8 @@
 
 #include "commands/notifications.h"
 #include "commands/p7k_thread.h"
+#include "protocol/listeners.h"
+#include "protocol/parser.h"
 #include "protocol/ws_server.h"
 #include "support/sim_device.h"
 #include "support/temp_board.h"
@@ -29,7 +31,24 @@ protected:
         board::sim::mutableConf().set("tcp_port", std::to_string(tcpPort_));
         board::sim::mutableConf().set("udp_port", std::to_string(udpPort_));
     }
-    ~P7kStartTest() override { wsi_cnt = 0; }
+    ~P7kStartTest() override {
+        // The protocol thread ends and the registry empties for the next test.
+        NorvaCommands::P7KClass::Instance().Stop();
+        Communication::Listeners::Instance().Stop();
+        NorvaCommands::P7KClass::Instance().Join();
+        const Protocol7700::Parser* parser = Communication::Listeners::Instance().GetParser();
+        Communication::Listeners::Instance().Reset();
+        delete parser;
+        // A transport that could not bind never joined the registry.
+        delete tcp_listener;
+        delete udp_listener;
+        delete gSerial_listener;
+        delete Websocket_listener.exchange(nullptr);
+        tcp_listener = nullptr;
+        udp_listener = nullptr;
+        gSerial_listener = nullptr;
+        wsi_cnt = 0;
+    }
 
     // A line of web client id, as the web server hands it over.
     static void webLine(uint32_t id, const std::string& text) {

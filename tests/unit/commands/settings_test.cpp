@@ -15,18 +15,8 @@
 #include <vector>
 
 using hx40test::TempBoard;
+using hx40test::restartsDone;
 using hx40test::toolsLog;
-
-namespace {
-
-// Waits (bounded) until every daemon restart has finished.
-bool restartsDone() {
-    for (int i = 0; i < 500 && CMyDoSystem::Live() != 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return CMyDoSystem::Live() == 0;
-}
-
-
-}  // namespace
 
 TEST(WebSettings, LoadSplitsAtTheLastColon) {
     TempBoard board;

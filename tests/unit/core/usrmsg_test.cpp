@@ -22,16 +22,24 @@ protected:
         PM = PMRec{};
         writeUserMessageFiles();
     }
+    // The thread ends with the test: the next one opens its own board's port.
+    void TearDown() override {
+        if (!sending_) return;
+        _EXMSG quit;
+        quit.key = USR_MSG_QUIT;
+        ASSERT_EQ(send_message_q(E_EXMSG_TYPE_USR1, &quit), 0);
+        pthread_join(thread_, nullptr);
+    }
     // The user's end of /dev/ttyS3 and the thread that writes to it.
     int startSending() {
         int fd = ::open(board.file("term/ttyS3").c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        pthread_t t{};
-        pthread_create(&t, nullptr, users_message_thread, nullptr);
-        pthread_detach(t);
+        sending_ = pthread_create(&thread_, nullptr, users_message_thread, nullptr) == 0;
         ::usleep(200 * 1000);
         return fd;
     }
     hx40test::TempBoard board{true, true};
+    pthread_t thread_{};
+    bool sending_ = false;
 };
 
 }  // namespace

@@ -43,6 +43,7 @@ protected:
         mark();
     }
     void TearDown() override {
+        Channel = 0;  // the pages set it for the thread that runs them
         remove_message_queues();
         OsdTest::TearDown();
     }

@@ -18,6 +18,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 
 namespace hx40test {
 namespace {
@@ -112,6 +113,16 @@ protected:
         acceleratePlusMinus = 0;
         wait_till_release_key = 0;
         gLog.clear();
+        // The rows' values as a fresh process has them.
+        for (int32_t* cursor : {&PB_1, &PB_2, &PB_24, &PB_241, &PB_3, &PB_39, &PB_393, &PB_396, &PB_4, &PB_5, &PB_55,
+                                &PB_553})
+            *cursor = 0;
+        v11 = v12 = v17 = v23 = v33 = 0;
+        v13 = 0;
+        v21 = 0;
+        v16 = 0;
+        v15 = 0;
+        std::memset(info, 0, sizeof info);
     }
     void TearDown() override {
         start_timer(TIMER_OSD_DELAY, 0);

@@ -3,6 +3,8 @@
 // codes of the scaler's register map.
 #pragma once
 
+#include "core/pm.h"
+#include "menu/menu_state.h"
 #include "osd/osd.h"
 #include "platform/sim/scaler_chip.h"
 #include "scaler/regs.h"
@@ -76,6 +78,11 @@ class OsdTest : public ::testing::Test {
 protected:
     explicit OsdTest(bool bringUp = true, bool services = false) : bringUp_(bringUp), services_(services) {}
     void SetUp() override {
+        // What an earlier test left in the parameter memory or as the
+        // thread's channel is not this test's.
+        PM = PMRec{};
+        Channel = 0;
+        wait_till_release_key = 0;
         chip().reset();
         scaler_bus_invalidate();
         board_ = std::make_unique<TempBoard>(true, services_);

@@ -4,7 +4,9 @@
 #include "sys/msgq.h"
 
 #include <chrono>
+#include <ctime>
 #include <netinet/in.h>
+#include <pthread.h>
 
 namespace hx40test {
 
@@ -21,6 +23,12 @@ LoopHarness::LoopHarness() {
     const auto T = PARAM_STRING;
     parser_.AddCommand(new TestCommand("ECHO", {T, T, T, T, T, T, T}, 1, Protocol7700::RESPONSE_REQUESTER, echo));
     parser_.AddCommand(new TestCommand("ALL", {T}, 1, Protocol7700::RESPONSE_ALL_CLIENTS, echo));
+    // A reply of n bytes, as a chain of HELP words gives one.
+    parser_.AddCommand(new TestCommand("BIG", {Protocol7700::PARAM_INTEGER}, 1, Protocol7700::RESPONSE_REQUESTER,
+                                       [](const std::list<ParameterValue>& p, std::string& reply, std::string&) {
+                                           reply.assign(static_cast<size_t>(p.front().integer), 'b');
+                                           return 0;
+                                       }));
     // Detaches the serial port the way the command set does, marked twice.
     parser_.AddCommand(new TestCommand("DETACH", {}, 0, Protocol7700::RESPONSE_REQUESTER,
                                        [this](const std::list<ParameterValue>&, std::string& reply, std::string&) {
@@ -61,7 +69,8 @@ LoopHarness::~LoopHarness() {
         Listeners::Instance().Stop();
         loop_.join();
     }
-    Listeners::Instance().SetRemoveHook(nullptr);
+    // The next test starts with an empty registry.
+    Listeners::Instance().Reset();
     SetTimeSource(nullptr);
 }
 
@@ -119,6 +128,16 @@ size_t LoopHarness::removed(ListenerType type) {
 
 bool LoopHarness::waitRemoved(ListenerType type, size_t count, int timeoutMs) {
     return waitFor([&] { return removed(type) >= count; }, timeoutMs);
+}
+
+std::chrono::milliseconds LoopHarness::loopCpu() {
+    clockid_t clock{};
+    timespec t{};
+    if (!loop_.joinable() || pthread_getcpuclockid(loop_.native_handle(), &clock) != 0 ||
+        clock_gettime(clock, &t) != 0)
+        return std::chrono::milliseconds(0);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::seconds(t.tv_sec) +
+                                                                 std::chrono::nanoseconds(t.tv_nsec));
 }
 
 bool LoopHarness::waitFor(const std::function<bool()>& pred, int timeoutMs) {

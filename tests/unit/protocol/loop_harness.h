@@ -9,6 +9,7 @@
 #include "loopback.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -45,6 +46,8 @@ protected:
     static unsigned clock() { return clock_; }
 
     static bool waitFor(const std::function<bool()>& pred, int timeoutMs);
+    // CPU time the loop's thread has used so far.
+    std::chrono::milliseconds loopCpu();
 
     TempBoard board_{true, true};
     Protocol7700::Parser parser_;

@@ -254,12 +254,28 @@ TEST(Sockets, OutboxKeepsOrderWithinItsBound) {
     EXPECT_EQ(wire, "~01@A\r\n~01@B\r\n");
     EXPECT_TRUE(box.Empty());
 
+    // A text that goes straight out waits whole, whatever its size: a
+    // client that reads gets every byte of it. Behind it, at most kLimit.
     room = 0;
+    wire.clear();
+    const std::string big(3 * Outbox::kLimit, 'r');
     const std::string half(Outbox::kLimit / 2, 'x');
+    EXPECT_EQ(box.Send(big, write), Outbox::kSent);
     EXPECT_EQ(box.Send(half, write), Outbox::kSent);
     EXPECT_EQ(box.Send(half, write), Outbox::kSent);
     EXPECT_EQ(box.Send("y", write), Outbox::kOverflow);
-    EXPECT_EQ(box.Size(), Outbox::kLimit);
+    EXPECT_EQ(box.Size(), 4 * Outbox::kLimit);
+    // While the big one goes out, what waits behind it still counts whole.
+    room = 2 * Outbox::kLimit;
+    EXPECT_EQ(box.Flush(write), Outbox::kSent);
+    EXPECT_EQ(box.Send("y", write), Outbox::kOverflow);
+    // Once it is out, the bound counts everything that waits.
+    room = Outbox::kLimit + 1;
+    EXPECT_EQ(box.Flush(write), Outbox::kSent);
+    EXPECT_EQ(box.Size(), Outbox::kLimit - 1);
+    EXPECT_EQ(box.Send("y", write), Outbox::kSent);
+    EXPECT_EQ(box.Send("z", write), Outbox::kOverflow);
+    EXPECT_TRUE(wire == big + "x");
     failWith = EPIPE;
     EXPECT_EQ(box.Flush(write), Outbox::kFailed);
 }

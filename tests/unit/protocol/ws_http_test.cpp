@@ -178,12 +178,30 @@ TEST_F(WebFilesTest, TheFormUploadIsStoredAndEchoedEscaped) {
 }
 
 // At most 100000 bytes: a larger upload is refused and nothing of it kept.
-TEST_F(WebFilesTest, AnUploadOverTheLimitIsRefused) {
+// A form that fails, with or without a file part, leaves the last upload.
+TEST_F(WebFilesTest, AFailedUploadKeepsTheLastWholeOne) {
     startServer();
-    EXPECT_EQ(httpExchange(port_, post("b1", {}, "max.bin", std::string(100000, 'm'))).status, 200);
-    EXPECT_EQ(board_.read("tmp/post-file").size(), 100000u);
-    EXPECT_EQ(httpExchange(port_, post("b2", {}, "big.bin", std::string(100001, 'b'))).status, 413);
-    EXPECT_FALSE(board_.exists("tmp/post-file"));
+    const std::string max(100000, 'm');
+    const std::string noFilePartBody = "--b3\r\nContent-Disposition: form-data; name=\"text\"\r\n\r\n" +
+                                       std::string(2000, 't') + "\r\n--b3--\r\n";
+    const std::string noFilePart = "POST /form.html HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+                                   "Content-Type: multipart/form-data; boundary=b3\r\nContent-Length: " +
+                                   std::to_string(noFilePartBody.size()) + "\r\n\r\n" + noFilePartBody;
+    struct {
+        std::string request;
+        int status;
+    } cases[] = {
+        {post("b1", {}, "max.bin", max), 200},
+        {post("b2", {}, "big.bin", std::string(100001, 'b')), 413},
+        {post("b4", {{"text", std::string(2000, 'x')}}, "small.bin", "small"), 400},
+        {noFilePart, 400},
+    };
+    for (const auto& c : cases) {
+        const std::string head = c.request.substr(c.request.find("\r\n\r\n") + 4, 120);
+        EXPECT_EQ(httpExchange(port_, c.request).status, c.status) << head;
+        EXPECT_TRUE(board_.read("tmp/post-file") == max) << head;
+        EXPECT_FALSE(board_.exists("tmp/post-file.part")) << head;
+    }
 }
 
 TEST_F(WebFilesTest, TheRelayPassesTheHostsAnswerOn) {
