@@ -49,8 +49,14 @@ TEST(BoardDrivers, TheBackgroundPassRestartsAFailedDspOnlyWithTheDspOption) {
 
 TEST(BoardDrivers, ThePhyIsResetAtMostEveryTenSecondsWhileTheLinkIsDown) {
     TempBoard board(true, true);
-    board.write("sim/net/eth0", "link 0\n");
     g_phy_reset_option = true;
+    const std::string eth0 = board.read("sim/net/eth0");
+    ASSERT_NE(eth0.find("link = 1\n"), std::string::npos) << eth0;
+    for (int i = 0; i < 5; ++i) backgnd_pass();
+    EXPECT_EQ(board.read("sim/journal.log").find("phy.reset"), std::string::npos) << "the cable is in";
+    // The cable pulled, as a person writes it in the board's file.
+    std::string pulled = eth0;
+    board.write("sim/net/eth0", pulled.replace(pulled.find("link = 1\n"), 9, "link = 0\n"));
     for (int i = 0; i < 5; ++i) backgnd_pass();
     std::string j = board.read("sim/journal.log");
     size_t first = j.find("phy.reset");
