@@ -100,15 +100,6 @@ bool sinkFromWords(const std::vector<std::string>& w, Output& o) {
     return true;
 }
 
-std::vector<std::string> words(const std::string& text) {
-    std::vector<std::string> out;
-    std::string w;
-    for (char c : text + ' ')
-        if (c != ' ' && c != '\t') w += c;
-        else if (!w.empty()) out.push_back(w), w.clear();
-    return out;
-}
-
 // The board's configuration and the switch ports' memory, once per board.
 void loadLocked() {
     if (!board::isOpen() || gLoadedFor == board::root()) return;
@@ -123,7 +114,8 @@ void loadLocked() {
         std::ifstream in(edidFile(c), std::ios::binary);
         gInput[c].edid.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    for (int o = 0; o < kOutputs; ++o) sinkFromWords(words(conf().get("sink." + std::to_string(o + 1), "on")), gOutput[o]);
+    for (int o = 0; o < kOutputs; ++o)
+        sinkFromWords(ctl::splitWords(conf().get("sink." + std::to_string(o + 1), "on")), gOutput[o]);
 }
 
 bool validConnector(int c) { return c >= 0 && c < kConnectors; }
