@@ -318,11 +318,6 @@ std::string ScalerChip::pictureText() const {
     return out;
 }
 
-ScalerChip::PlaneCapture ScalerChip::capturePlane(int plane) const {
-    std::lock_guard lock(m_);
-    return capturePlaneLocked(plane);
-}
-
 ScalerChip::FrameCapture ScalerChip::captureFrame() const {
     FrameCapture f;
     std::lock_guard lock(m_);

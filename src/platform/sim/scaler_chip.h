@@ -99,7 +99,6 @@ public:
         uint8_t palette[256 * 3] = {};
         std::vector<uint8_t> pixels;
     };
-    PlaneCapture capturePlane(int plane) const;
     // Both channels, both planes and the scene text, taken at one moment.
     struct FrameCapture {
         ChannelCapture channel[2];
