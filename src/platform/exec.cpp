@@ -3,6 +3,7 @@
 #include "platform/board.h"
 #include "platform/journal.h"
 #include "platform/sim/sim_board.h"
+#include "platform/sim/standin/names.h"
 
 #include <cerrno>
 #include <climits>
@@ -28,14 +29,6 @@ using Args = std::vector<std::string>;
 // The device's search path and home folder.
 constexpr const char* kDevicePath = "/bin:/sbin:/usr/bin:/usr/sbin";
 constexpr const char* kDeviceHome = "/root";
-
-// The stand-in program, built next to this one, and the device's system
-// tools whose place it takes.
-constexpr const char* kStandinProgram = "hx40-standin";
-constexpr const char* kStandins[] = {
-    "reboot", "halt",   "poweroff", "mount",   "umount", "flash_eraseall", "flashcp", "dd",     "ifconfig",
-    "route",  "udhcpc", "ntpd",     "httpd",   "killall", "pgrep",         "pidof",   "date",   "stty",
-    "hwclock", "hostname", "tr"};
 
 // Plain file and text tools of the device's /bin: the host's programs.
 constexpr const char* kPlainTools[] = {
@@ -122,18 +115,21 @@ const Args& hostPart() {
             const std::string program = hostProgram(tool);
             if (!program.empty()) addHostProgram(a, program, std::string("/bin/") + tool);
         }
-        for (const char* name : kStandins) add(a, {"--symlink", kStandinProgram, std::string("/bin/") + name});
+        for (const char* name : sim::standin::kNames)
+            add(a, {"--symlink", sim::standin::kProgram, std::string("/bin/") + name});
         return a;
     }();
     return args;
 }
 
-// What the sandbox takes from the board: the stand-in program, the root's
-// folders, the board's devices (the serial ports' pseudo-terminals among
-// them) and the working folder. Only the program writes the root's top and
-// its dev folder, so a child cannot change what a later sandbox binds.
+// What the sandbox takes from the board: the stand-in program (built next to
+// this one), the root's folders, the board's devices (the serial ports'
+// pseudo-terminals among them) and the working folder. Only the program
+// writes the root's top and its dev folder, so a child cannot change what a
+// later sandbox binds.
 bool addBoardPart(const std::string& root, Args& a, std::string& why) {
-    add(a, {"--ro-bind", sim::installDir() + "/" + kStandinProgram, std::string("/bin/") + kStandinProgram});
+    add(a, {"--ro-bind", sim::installDir() + "/" + sim::standin::kProgram,
+            std::string("/bin/") + sim::standin::kProgram});
     auto entries = [&why](const std::string& dir, auto each) {
         DIR* d = ::opendir(dir.c_str());
         if (d == nullptr) {

@@ -8,6 +8,7 @@
 #include "platform/exec.h"
 #include "platform/sim/board_conf.h"
 #include "platform/sim/eth0.h"
+#include "platform/sim/standin/names.h"
 #include "platform/sim/usb_key.h"
 
 #include <algorithm>
@@ -25,6 +26,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -592,6 +594,15 @@ constexpr Tool kTools[] = {
     {"pidof", findProc},    {"date", dateTool},       {"stty", stty},
     {"hwclock", logOnly},   {"hostname", hostname},   {"tr", trTool, false},
 };
+
+// The sandbox binds this program under exactly the names it serves.
+constexpr bool sameNames() {
+    if (std::size(kTools) != std::size(board::sim::standin::kNames)) return false;
+    for (size_t i = 0; i < std::size(kTools); ++i)
+        if (std::string_view(kTools[i].name) != board::sim::standin::kNames[i]) return false;
+    return true;
+}
+static_assert(sameNames(), "the tool table and the sandbox's stand-in names differ");
 
 }  // namespace
 
