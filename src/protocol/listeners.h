@@ -1,8 +1,8 @@
 // The control transports as listeners of one registry, and its poll loop:
 // the single I/O thread of the control protocol. The loop waits on every
-// listener's socket and on a wake-up pipe, lets a listener with input feed
-// its session, drops listeners that fail or stay idle, and delivers the
-// texts other threads queued for the clients (one per pipe byte).
+// listener's socket and on a wake-up counter, lets a listener with input
+// feed its session, drops listeners that fail or stay idle, and delivers the
+// texts other threads queued for the clients (one per count).
 //
 // Everything here runs on the loop thread, except Listeners::Post (any
 // thread) and WebsocketListener::Wake (the websocket server thread). The
@@ -172,7 +172,7 @@ public:
     // run.
     void Reset();
 
-    // Queues a text for the loop and wakes it with one pipe byte (any thread).
+    // Queues a text for the loop and wakes it with one count (any thread).
     void Post(P7KMsg message);
 
     // Deliver at once, on the loop thread. A listener whose send fails is

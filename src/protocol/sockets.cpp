@@ -67,49 +67,32 @@ void SocketOf<Interface>::closeHandle() {
 template class SocketOf<Network::ISocket>;
 template class SocketOf<Network::ITCPClientSocket>;
 
-WakePipe::~WakePipe() {
-    if (writeFd_ != -1) ::close(writeFd_);
-}
-
-bool WakePipe::bind() {
+bool WakeCounter::bind() {
     closeHandle();
-    if (writeFd_ != -1) ::close(writeFd_);
-    writeFd_ = -1;
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-    fd_ = fds[0];
-    writeFd_ = fds[1];
-    return true;
-}
-
-bool WakePipe::write(const char* data, int size) {
-    (void)!::write(writeFd_, data, static_cast<size_t>(size));
-    return true;
-}
-
-int WakePipe::drain(char* buffer, int size) { return static_cast<int>(::read(fd_, buffer, static_cast<size_t>(size))); }
-
-bool PipeSocket::bind() {
-    closeHandle();
-    fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK | EFD_SEMAPHORE);
+    fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK | (oneAtATime_ ? EFD_SEMAPHORE : 0));
     return fd_ >= 0;
 }
 
-bool PipeSocket::write(const char*, int size) {
+bool WakeCounter::write(const char*, int size) {
     const uint64_t counts = static_cast<uint64_t>(size);
     (void)!::write(fd_, &counts, sizeof counts);
     return true;
 }
 
-int PipeSocket::read(char*, int size) {
-    uint64_t one;
-    for (int i = 0; i < size && ::read(fd_, &one, sizeof one) == sizeof one; ++i) {
+void WakeCounter::take(int count) {
+    if (!oneAtATime_) count = std::min(count, 1);  // one read takes every count
+    uint64_t taken;
+    for (int i = 0; i < count && ::read(fd_, &taken, sizeof taken) == sizeof taken; ++i) {
     }
+}
+
+int PipeSocket::read(char*, int size) {
+    take(size);
     return -1;
 }
 
-int WebsocketSocket::read(char* buffer, int size) {
-    drain(buffer, size);
+int WebsocketSocket::read(char*, int size) {
+    take(size);
     return 1;
 }
 

@@ -25,7 +25,7 @@ enum Baudrate : int32_t {
 class ISocket {
 public:
     virtual ~ISocket() = default;
-    // The descriptor to poll (the read end, for a pipe); -1 when unbound.
+    // The descriptor to poll; -1 when unbound.
     virtual int* GetHandle() = 0;
     virtual const char* Name() const = 0;
 };
@@ -72,43 +72,42 @@ protected:
     int fd_ = -1;
 };
 
-// A self-pipe that wakes the poll loop; other threads write single bytes.
-class WakePipe : public SocketOf<Network::ISocket> {
+// Wakes the poll loop: other threads add counts, the loop takes them. A
+// counter of the kernel's (one descriptor, not a pipe's two); it stays
+// readable while counts remain.
+class WakeCounter : public SocketOf<Network::ISocket> {
 public:
-    ~WakePipe() override;
-    // Creates the pipe (both ends non-blocking: a writer never waits on a
-    // stalled loop); true on success.
-    bool bind();
-    // Writes to the write end; always true (a full pipe already wakes).
-    bool write(const char* data, int size);
-
-protected:
-    explicit WakePipe(const char* name) : SocketOf(name) {}
-    int drain(char* buffer, int size);
-
-    int writeFd_ = -1;
-};
-
-// The listener registry's wake-up: one count per queued message, taken one
-// at a time. A counter of the kernel's (one descriptor, not a pipe's two);
-// it stays readable while counts remain.
-class PipeSocket : public SocketOf<Network::ISocket> {
-public:
-    PipeSocket() : SocketOf("PipeSocket") {}
-    // Creates the counter (non-blocking); true on success.
+    // Creates the counter (non-blocking: a writer never waits on a stalled
+    // loop); true on success.
     bool bind();
     // Adds one count per byte of data; always true.
     bool write(const char* data, int size);
+
+protected:
+    // oneAtATime: a take removes single counts; otherwise all of them.
+    WakeCounter(const char* name, bool oneAtATime) : SocketOf(name), oneAtATime_(oneAtATime) {}
+    // Takes up to count counts (every count, for a counter not taken one at a time).
+    void take(int count);
+
+private:
+    bool oneAtATime_;
+};
+
+// The listener registry's wake-up: one count per queued message, taken one
+// at a time.
+class PipeSocket : public WakeCounter {
+public:
+    PipeSocket() : WakeCounter("PipeSocket", true) {}
     // Takes up to size counts; always -1 (callers only drain it).
     int read(char* buffer, int size);
 };
 
-// The websocket listener's pipe, written by the websocket server thread
+// The websocket listener's wake-up, counted by the websocket server thread
 // when texts wait on queue 12.
-class WebsocketSocket : public WakePipe {
+class WebsocketSocket : public WakeCounter {
 public:
-    WebsocketSocket() : WakePipe("WebsocketSocket") {}
-    // Reads up to size bytes; always 1.
+    WebsocketSocket() : WakeCounter("WebsocketSocket", false) {}
+    // Takes every count; always 1.
     int read(char* buffer, int size);
 };
 

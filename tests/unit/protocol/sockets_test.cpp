@@ -180,9 +180,16 @@ TEST(Sockets, WakePipesOnlyWakeAndDrain) {
     ASSERT_TRUE(pipe.bind());
     ASSERT_TRUE(wsPipe.bind());
     char buf[8];
+    // The registry's: one count per queued text, taken one at a time.
+    EXPECT_TRUE(pipe.write("1", 1));
     EXPECT_TRUE(pipe.write("1", 1));
     EXPECT_EQ(pipe.read(buf, 1), -1);
+    EXPECT_TRUE(readable(*pipe.GetHandle(), 0));
+    EXPECT_EQ(pipe.read(buf, 1), -1);
+    EXPECT_FALSE(readable(*pipe.GetHandle(), 0));
+    // The websocket listener's: one read takes every count.
     EXPECT_TRUE(wsPipe.write("000", 3));
+    EXPECT_TRUE(wsPipe.write("0", 1));
     EXPECT_EQ(wsPipe.read(buf, sizeof buf), 1);
     EXPECT_FALSE(readable(*wsPipe.GetHandle(), 0));
 }
