@@ -38,38 +38,31 @@ void writeInt(void* p, int width, int32_t v) {
 
 namespace {
 
-// Every "Y" command looks its node up: the installed table's nodes, sorted,
-// with the first row of each. It serves only the table it was made for.
-struct NodeIndex {
-    const FuncRow* table = nullptr;
-    size_t size = 0;
-    std::vector<std::pair<int64_t, int>> rows;
-} gNodeIndex;
-
-void indexNodes() {
-    gNodeIndex.rows.clear();
-    for (size_t i = 1; i < funcDataTbl.size(); ++i)
-        gNodeIndex.rows.emplace_back(static_cast<int64_t>(funcDataTbl[i].node), static_cast<int>(i));
-    // Stable: of two rows with one node, the first one stays first.
-    std::stable_sort(gNodeIndex.rows.begin(), gNodeIndex.rows.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    gNodeIndex.table = funcDataTbl.data();
-    gNodeIndex.size = funcDataTbl.size();
-}
+// Every "Y" command looks its node up: the table's nodes, sorted, with the
+// row of each; made with the table.
+std::vector<std::pair<int64_t, int>> gNodeIndex;
 
 }  // namespace
 
 void funcTableInstall(std::span<const FuncRowGroup> groups) {
-    gNodeIndex.table = nullptr;
     funcDataTbl.clear();
     funcDataTbl.push_back(kSentinel);
+    std::vector<const char*> groupOf(1, nullptr);
     for (const FuncRowGroup& g : groups)
         for (const FuncRow& r : g.rows) {
-            if (funcNum2TblInx(static_cast<int>(r.node)) != 0)
-                std::fprintf(stderr, "funcTableInstall: node %u of %s has a row already\n", r.node, g.name);
             funcDataTbl.push_back(r);
+            groupOf.push_back(g.name);
         }
-    indexNodes();
+    gNodeIndex.clear();
+    for (size_t i = 1; i < funcDataTbl.size(); ++i)
+        gNodeIndex.emplace_back(static_cast<int64_t>(funcDataTbl[i].node), static_cast<int>(i));
+    // Stable: of two rows with one node, the first one is the node's row.
+    std::ranges::stable_sort(gNodeIndex, {}, &std::pair<int64_t, int>::first);
+    for (size_t i = 1; i < gNodeIndex.size(); ++i)
+        if (gNodeIndex[i].first == gNodeIndex[i - 1].first)
+            std::fprintf(stderr, "funcTableInstall: node %lld of %s has a row already\n",
+                         static_cast<long long>(gNodeIndex[i].first),
+                         groupOf[static_cast<size_t>(gNodeIndex[i].second)]);
 }
 
 void funcTableInstallProgram() { funcTableInstall(programRowGroups()); }
@@ -110,14 +103,8 @@ int funcTableLoadEnables(const char* path) {
 int funcTableSize() { return static_cast<int>(funcDataTbl.size()); }
 
 int funcNum2TblInx(int node) {
-    if (gNodeIndex.table == funcDataTbl.data() && gNodeIndex.size == funcDataTbl.size()) {
-        auto it = std::lower_bound(gNodeIndex.rows.begin(), gNodeIndex.rows.end(), static_cast<int64_t>(node),
-                                   [](const auto& entry, int64_t n) { return entry.first < n; });
-        return it != gNodeIndex.rows.end() && it->first == node ? it->second : 0;
-    }
-    for (size_t i = 1; i < funcDataTbl.size(); ++i)
-        if (static_cast<int64_t>(funcDataTbl[i].node) == node) return static_cast<int>(i);
-    return 0;
+    const auto it = std::ranges::lower_bound(gNodeIndex, int64_t{node}, {}, &std::pair<int64_t, int>::first);
+    return it != gNodeIndex.end() && it->first == node ? it->second : 0;
 }
 
 void runFuncInd(int row) {
