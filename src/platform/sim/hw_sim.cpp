@@ -45,6 +45,7 @@ void freshForBoard() {
     gStateOf = root();
     gGpio.clear();
     gFpgaLoaded = gDspLoaded = false;
+    gFpgaLinkWindows = 0;
     gDspFailed = false;
 }
 
@@ -158,6 +159,7 @@ int program(const std::string& image, const int v[3]) {
 void resetRegisters() {
     {
         std::lock_guard lock(gMutex);
+        freshForBoard();
         gFpgaLinkWindows = 0;
     }
     journal("fpga.reset", "registers");
@@ -165,6 +167,7 @@ void resetRegisters() {
 void setOutputLink(int windows) {
     {
         std::lock_guard lock(gMutex);
+        freshForBoard();
         gFpgaLinkWindows = windows;
     }
     journal("fpga.link", "windows=%d", windows);

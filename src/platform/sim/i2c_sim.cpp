@@ -161,7 +161,10 @@ void ensureBoard() {
     for (auto& b : gBuses) {
         std::lock_guard bl(b.mutex);
         b.devices.clear();
-        b.failCount = 0;  // a fresh board has no pending faults
+        // A fresh board has no pending faults and no chip holding a bus.
+        b.failCount = 0;
+        b.stuck = false;
+        b.recoveries = 0;
     }
     auto put = [](int bus, uint8_t a, std::shared_ptr<Device> d) {
         std::lock_guard bl(gBuses[bus].mutex);
@@ -200,6 +203,7 @@ void failNext(int bus, int count) {
 
 void stick(int bus) {
     if (bus < 0 || bus >= board::i2c::kBuses) return;
+    ensureBoard();
     std::lock_guard bl(gBuses[bus].mutex);
     gBuses[bus].stuck = true;
 }

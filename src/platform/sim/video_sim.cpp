@@ -6,6 +6,7 @@
 #include "platform/sim/ctl.h"
 #include "platform/video.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -107,6 +108,8 @@ void loadLocked() {
     gInput.fill(Input{});
     gOutput.fill(Output{});
     std::memset(gXpoint, 0, sizeof gXpoint);
+    gHotPlugPins = {};
+    std::fill(std::begin(gReceiverColorSpace), std::end(gReceiverColorSpace), -1);
     for (int c = 0; c < kConnectors; ++c) {
         std::string w = conf().get("input." + std::to_string(c + 1), "none");
         int f = w == "none" ? kNoSignal : formatIndex(w);
@@ -332,6 +335,7 @@ bool hotPlugHigh(int connector) {
 void aimHotPlugPins(int connector, bool on) {
     {
         std::lock_guard lock(board::sim::video::gMutex);
+        loadLocked();
         if (!validConnector(connector)) return;
         if (gHotPlugPins.connector == connector && gHotPlugPins.on == on) return;
         gHotPlugPins.connector = connector;
@@ -344,6 +348,7 @@ void setReceiverColorSpace(int receiver, int value) {
     if (receiver < 0 || receiver > 1 || value < 0 || value > 2) return;
     {
         std::lock_guard lock(board::sim::video::gMutex);
+        loadLocked();
         if (gReceiverColorSpace[receiver] == value) return;
         gReceiverColorSpace[receiver] = value;
     }

@@ -68,6 +68,12 @@ TEST(I2c, InjectedFaultsAreRetriedAndCountedWhenEveryTryFails) {
     EXPECT_EQ(g_i2c_critical_errors, 0u);
     EXPECT_EQ(I2C_Read_Register(2, 0xD0, 0x08), 0x33) << "the recovery freed the bus";
     EXPECT_FALSE(I2C_recoverIfNeeded());
+    // A held bus belongs to its board: the next board's bus is free.
+    board::sim::i2c::stick(2);
+    TempBoard next;
+    EXPECT_EQ(I2C_Set_Byte_Register(2, 0xD0, 0x08, 0x44), 0);
+    EXPECT_EQ(I2C_Read_Register(2, 0xD0, 0x08), 0x44);
+    EXPECT_EQ(g_i2c_critical_errors, 0u);
 }
 
 TEST(I2c, ExpanderPinsChangeOnlyUnderTheMask) {
