@@ -201,6 +201,16 @@ std::vector<std::string> childEnvironment() {
     return env;
 }
 
+// What a pipe holds once its writers are gone; closes it.
+std::string drained(int fd) {
+    std::string text;
+    ::fcntl(fd, F_SETFL, O_NONBLOCK);
+    char buf[512];
+    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+    ::close(fd);
+    return text;
+}
+
 // Runs bubblewrap with args (standard error to errFd when >= 0) and waits:
 // the child's status, or -1 with why when bubblewrap or the child inside did
 // not start. Bubblewrap writes an "exit-code" status record only for a child
@@ -249,11 +259,7 @@ int sandboxed(const Args& args, int errFd, std::string& why) {
     int ws = 0;
     while (::waitpid(pid, &ws, 0) < 0 && errno == EINTR) {
     }
-    std::string record;
-    ::fcntl(status[0], F_SETFL, O_NONBLOCK);
-    char buf[512];
-    for (ssize_t n; (n = ::read(status[0], buf, sizeof buf)) > 0;) record.append(buf, static_cast<size_t>(n));
-    ::close(status[0]);
+    const std::string record = drained(status[0]);
     if (record.find("\"exit-code\"") == std::string::npos) {
         why = "did not start in the sandbox";
         return -1;
@@ -279,11 +285,7 @@ const std::string& sandboxProblem() {
         std::string why;
         const int rc = sandboxed(a, err[1], why);
         ::close(err[1]);
-        std::string said;
-        ::fcntl(err[0], F_SETFL, O_NONBLOCK);
-        char buf[512];
-        for (ssize_t n; (n = ::read(err[0], buf, sizeof buf)) > 0;) said.append(buf, static_cast<size_t>(n));
-        ::close(err[0]);
+        std::string said = drained(err[0]);
         if (rc == 0) return std::string();
         while (!said.empty() && (said.back() == '\n' || said.back() == ' ')) said.pop_back();
         if (!said.empty()) why = said;

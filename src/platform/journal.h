@@ -5,8 +5,8 @@
 //
 // A call only formats its line into memory; a writer thread appends the
 // lines to the file a few milliseconds later, so the command path never
-// writes a file. Past kRotateBytes the file becomes journal.log.1 (the one
-// older file kept) and a new one starts.
+// writes a file. Past kJournalRotateBytes the file becomes journal.log.1
+// (the one older file kept) and a new one starts.
 #pragma once
 
 #include <cstddef>
