@@ -5,7 +5,6 @@
 #include "platform/journal.h"
 #include "sys/msgq.h"
 #include "sys/print.h"
-#include "sys/timeutil.h"
 
 #include <atomic>
 #include <cerrno>
@@ -65,9 +64,11 @@ bool writeFile(const Port& p, const std::string& text) {
 }
 
 // The thread sleeps until a request is posted (or a second passed, for a
-// request that reached its queue another way).
+// request that reached its queue another way); the poster of a custom
+// message sleeps until a send ended.
 std::mutex gWakeMutex;
 std::condition_variable gWake;
+std::condition_variable gSent;
 uint64_t gPosted = 0;
 constexpr auto kIdleWake = std::chrono::seconds(1);
 
@@ -144,7 +145,11 @@ void sendOne(int port, bool custom) {
         tcdrain(gTty);
         board::journal("usrmsg.send", "port=%d bytes=%zu custom=%d", port, off, custom ? 1 : 0);
     }
-    p.busy = 0;
+    {
+        std::lock_guard lock(gWakeMutex);
+        p.busy = 0;
+    }
+    gSent.notify_all();
 }
 
 }  // namespace
@@ -188,8 +193,8 @@ int send_custom_user_message(int port, const char* text, int length) {
     board::journal("send_custom_user_message", "port=%d length=%d", port, length);
     p.busy = 1;
     post(port, 1);
-    for (int i = 0; i < kCustomWaitSteps && p.busy; ++i) Sleep(10);
-    return p.busy ? -1 : 0;
+    std::unique_lock lock(gWakeMutex);
+    return gSent.wait_for(lock, std::chrono::milliseconds(kCustomWaitMs), [&] { return p.busy == 0; }) ? 0 : -1;
 }
 
 void usr1_key_pressing() {

@@ -16,8 +16,8 @@ inline constexpr int kUserMessageMax = 1024;
 inline constexpr uint16_t USR_MSG_SEND = 2;
 // Ends the thread and closes its port (a test's end).
 inline constexpr uint16_t USR_MSG_QUIT = 3;
-// How long send_custom_user_message waits for the thread: 1000 steps of 10 ms.
-inline constexpr int kCustomWaitSteps = 1000;
+// How long send_custom_user_message waits for the thread to send.
+inline constexpr int kCustomWaitMs = 10000;
 
 // Stores the port's message (at most 1024 bytes) and rewrites its file:
 // 0, or -1 (bad port or length, or the file cannot be written).

@@ -163,16 +163,18 @@ int actionChannel(int row) {
     return digit == 3 || digit == 4 ? digit - 3 : Channel;
 }
 
+void runOnItsChannel(int row) {
+    ChannelAs scope(actionChannel(row));
+    runFuncInd(row);
+}
+
 void delayedAction(uint32_t row) {
     if (row == 0 || row >= static_cast<uint32_t>(funcTableSize())) {
         PRINT(PRINT_GENERAL, "delayed function: no row %u\n", row);
         return;
     }
     // The menu may be on the other channel's page by now.
-    {
-        ChannelAs scope(actionChannel(static_cast<int>(row)));
-        runFuncInd(static_cast<int>(row));
-    }
+    runOnItsChannel(static_cast<int>(row));
     PRINT(PRINT_GENERAL, "delayed function %d activate\n", static_cast<int>(funcDataTbl[row].node));
     immidiateSave = 1;
 }
@@ -183,8 +185,7 @@ bool runWithoutPage(int key, uint32_t param) {
     if (key != KEY_RUN_PROTOCOL_NODE) return false;
     const int row = funcNum2TblInx(protocolNode(param));
     if (row == 0 || funcDataTbl[row].screen != nullptr) return false;
-    ChannelAs scope(actionChannel(row));
-    runFuncInd(row);
+    runOnItsChannel(row);
     return true;
 }
 

@@ -19,6 +19,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 int32_t PB_55 = 0, PB_551 = 0, PB_5521 = 0, PB_5522 = 0, PB_553 = 0, PB_5539 = 0, PB_5551 = 0, PB_5552 = 0;
@@ -168,13 +169,12 @@ void osd_funcSerialParam(int row) {
 // stored pairs), so that a first change opens the switch really closed,
 // whatever PM says by then; the user ports from PM.
 std::mutex gPairsMutex;  // taken before PM_mutex
-bool gPairsTaken = false;
-unsigned gPairsOf = 0;  // the crosspoint set-up they were taken from
+std::optional<unsigned> gPairsOf;  // the crosspoint set-up they were taken from
 XpointPair gPairs[kXpointSlots];
 
 // Called with gPairsMutex held.
 void takeStoredPairs() {
-    if (gPairsTaken && gPairsOf == ADG2188_generation()) return;
+    if (gPairsOf == ADG2188_generation()) return;
     gPairsOf = ADG2188_generation();
     for (int j = 0; j < kConnections; ++j) {
         const XpointPair x = ADG2188_connection(j);
@@ -183,7 +183,6 @@ void takeStoredPairs() {
     MutexLock lock(PM_mutex);
     gPairs[kXpointUsr1Slot] = {kXpointUserSource, PM.USER1_DESTINATION};
     gPairs[kXpointUsr1Slot + 1] = {kXpointUserSource, PM.USER2_DESTINATION};
-    gPairsTaken = true;
 }
 
 void printConnections() {

@@ -60,12 +60,15 @@ void registerSinkTimings() {
 
 // Sets the output's colour format and depth from what was asked and what
 // its sink announces.
-void applyColor(int output) {
-    uint8_t e[kEdidBytes];
-    const SinkColorCaps caps = readEdid(output, e) ? edidSinkColorCaps(e) : SinkColorCaps{};
+void applyColor(int output, const SinkColorCaps& caps) {
     MutexLock lock(SI9136_mutex0);
     const bool format = (gColorSpace == 1 && caps.ycbcr444) || (gColorSpace == 2 && caps.ycbcr422);
     board::video::setOutputColor(output, format ? gColorSpace : 0, gDeepColor ? caps.maxBitsPerPixel : 24);
+}
+
+void applyColor(int output) {
+    uint8_t e[kEdidBytes];
+    applyColor(output, readEdid(output, e) ? edidSinkColorCaps(e) : SinkColorCaps{});
 }
 
 // A channel whose output format is native follows its sink: a new sink on
@@ -80,19 +83,22 @@ void followNativeSink(int output) {
 
 void backEnd_init() {
     registerSinkTimings();
+    SinkColorCaps caps[kOutputs];
     {
         MutexLock lock(SI9136_mutex0);
         gDeepColor = PM.DEEP_COLOR;
         gColorSpace = PM.SAMPLING_RATE;
         for (int o = 0; o < kOutputs; ++o) {
             dsRxPoweredUp[o] = board::video::sinkPowered(o) ? 1 : 0;
-            gEdidOk[o] = dsRxPoweredUp[o] && readValid(o);
+            uint8_t e[kEdidBytes];
+            gEdidOk[o] = dsRxPoweredUp[o] && readEdid(o, e);
+            if (gEdidOk[o]) caps[o] = edidSinkColorCaps(e);
             board::video::setOutput(o, true, true);
             board::video::setOutputMute(o, PM.MUTE[o / 2] != 0);
             board::video::takeSinkChange(o);
         }
     }
-    for (int o = 0; o < kOutputs; ++o) applyColor(o);
+    for (int o = 0; o < kOutputs; ++o) applyColor(o, caps[o]);
     board::journal("backEnd_init", "sinks %d%d%d%d", dsRxPoweredUp[0].load(), dsRxPoweredUp[1].load(),
                    dsRxPoweredUp[2].load(), dsRxPoweredUp[3].load());
 }
@@ -105,13 +111,14 @@ bool backEnd_poll() {
         // takeSinkChange clears the interrupt: call it on every pass.
         if (!board::video::takeSinkChange(o) && powered == dsRxPoweredUp[o]) continue;
         dsRxPoweredUp[o] = powered;
-        bool valid = powered && readValid(o);
+        uint8_t e[kEdidBytes];
+        const bool valid = powered && readEdid(o, e);
         {
             MutexLock lock(SI9136_mutex0);
             gEdidOk[o] = valid;
         }
         board::journal("backEnd.sink", "output=%d %s edid=%s", o, powered ? "on" : "off", valid ? "valid" : "invalid");
-        if (powered) applyColor(o);
+        if (powered) applyColor(o, valid ? edidSinkColorCaps(e) : SinkColorCaps{});
         followNativeSink(o);
         changed = true;
     }
