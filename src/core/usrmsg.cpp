@@ -26,8 +26,12 @@ struct Port {
     const char* file;
     int queue;
     std::atomic<bool> reconfigure{false};
-    std::atomic<int> busy{0};
-    std::string custom;  // the one-off text of a custom request (gMutex)
+    std::string custom;       // the one-off text of a custom request (gMutex)
+    uint64_t customAsked = 0;  // custom requests made (gMutex)
+    // The last custom request the thread ended, and whether its text went
+    // out whole (gWakeMutex): a poster answers for its own request only.
+    uint64_t customDone = 0;
+    bool customSent = false;
 };
 
 Port gPort[2] = {
@@ -65,28 +69,28 @@ bool writeFile(const Port& p, const std::string& text) {
 
 // The thread sleeps until a request is posted (or a second passed, for a
 // request that reached its queue another way); the poster of a custom
-// message sleeps until a send ended.
+// message sleeps until its send ended.
 std::mutex gWakeMutex;
 std::condition_variable gWake;
 std::condition_variable gSent;
 uint64_t gPosted = 0;
 constexpr auto kIdleWake = std::chrono::seconds(1);
 
-void post(int port, uint32_t custom) {
+bool post(int port, uint32_t custom) {
     _EXMSG m;
     m.key = USR_MSG_SEND;
     m.param = custom;
     m.source = KEY_SOURCE_PROGRAM;
     if (send_message_q(portOf(port).queue, &m) != 0) {
         PRINT(PRINT_GENERAL, "user message %d: the request cannot be queued\n", port);
-        portOf(port).busy = 0;
-        return;
+        return false;
     }
     {
         std::lock_guard lock(gWakeMutex);
         ++gPosted;
     }
     gWake.notify_all();
+    return true;
 }
 
 int index(int v, int count) { return v >= 0 && v < count ? v : 0; }
@@ -127,15 +131,16 @@ bool setUp(int port) {
 
 void sendOne(int port, bool custom) {
     Port& p = portOf(port);
-    p.busy = 1;
     std::string text;
+    uint64_t request = 0;
     {
         std::lock_guard lock(gMutex);
-        if (custom) text.swap(p.custom);
+        if (custom) text.swap(p.custom), request = p.customAsked;
         else text = readFile(p);
     }
-    if (setUp(port)) {
-        size_t off = 0;
+    size_t off = 0;
+    const bool ready = setUp(port);
+    if (ready) {
         while (off < text.size()) {
             ssize_t n = ::write(gTty, text.data() + off, text.size() - off);
             if (n < 0 && errno == EINTR) continue;
@@ -145,9 +150,11 @@ void sendOne(int port, bool custom) {
         tcdrain(gTty);
         board::journal("usrmsg.send", "port=%d bytes=%zu custom=%d", port, off, custom ? 1 : 0);
     }
+    if (!custom) return;
     {
         std::lock_guard lock(gWakeMutex);
-        p.busy = 0;
+        p.customDone = request;
+        p.customSent = ready && off == text.size();
     }
     gSent.notify_all();
 }
@@ -184,17 +191,23 @@ const char* get_usr_message(int port, int* length) {
 int send_custom_user_message(int port, const char* text, int length) {
     if (!validPort(port) || length < 0 || length > kUserMessageMax || (length > 0 && text == nullptr)) return -1;
     Port& p = portOf(port);
+    uint64_t request;
     {
         // The one-off text goes to the thread in memory: the stored message
         // and its file are never touched.
         std::lock_guard lock(gMutex);
         p.custom.assign(text ? text : "", static_cast<size_t>(length));
+        request = ++p.customAsked;
     }
     board::journal("send_custom_user_message", "port=%d length=%d", port, length);
-    p.busy = 1;
-    post(port, 1);
+    if (!post(port, 1)) return -1;
+    // Success only when this request's text went out whole: a stored
+    // message's send ending meanwhile, or a port that cannot be opened,
+    // is not this text sent.
     std::unique_lock lock(gWakeMutex);
-    return gSent.wait_for(lock, std::chrono::milliseconds(kCustomWaitMs), [&] { return p.busy == 0; }) ? 0 : -1;
+    const bool ended =
+        gSent.wait_for(lock, std::chrono::milliseconds(kCustomWaitMs), [&] { return p.customDone >= request; });
+    return ended && p.customDone == request && p.customSent ? 0 : -1;
 }
 
 void usr1_key_pressing() {

@@ -90,6 +90,13 @@ TEST_F(UserMessages, ACustomMessageIsSentOnceAndTheStoredOneStays) {
     ::close(fd);
 }
 
+TEST_F(UserMessages, ACustomMessageThatCannotGoOutIsNotAnsweredAsSent) {
+    ASSERT_EQ(::unlink(board.file("dev/ttyS3").c_str()), 0);
+    int fd = startSending();
+    EXPECT_EQ(send_custom_user_message(USR1, "[once]", 6), -1);
+    if (fd >= 0) ::close(fd);
+}
+
 TEST_F(UserMessages, EachPortHasItsSerialSettings) {
     struct Case {
         uint8_t baud, bits, parity, stop;
