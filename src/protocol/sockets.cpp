@@ -7,10 +7,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <netinet/in.h>
 #include <algorithm>
+#include <fcntl.h>
 #include <mutex>
+#include <netinet/in.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -204,9 +204,7 @@ namespace {
 uint32_t epollEvents(uint32_t wanted) {
     return ((wanted & Network::SOCKET_READABLE) ? EPOLLIN : 0u) | ((wanted & Network::SOCKET_WRITABLE) ? EPOLLOUT : 0u);
 }
-}  // namespace
 
-namespace {
 std::mutex gSelectorsMutex;
 std::vector<Selector*> gSelectors;
 }  // namespace
@@ -234,7 +232,11 @@ void Selector::forget(int fd) {
     State& s = *state_;
     std::lock_guard lock(s.mutex);
     if (fd < 0 || static_cast<size_t>(fd) >= s.events.size() || s.events[static_cast<size_t>(fd)] == 0) return;
-    // Closing the descriptor removes it from the kernel's set by itself.
+    // Closing the descriptor is not enough: the kernel keeps watching the
+    // socket while a copy of it lives on (in a child between fork and exec),
+    // and its hang-up would then wake the wait, or fail a socket that reuses
+    // the number.
+    ::epoll_ctl(s.epoll, EPOLL_CTL_DEL, fd, nullptr);
     s.events[static_cast<size_t>(fd)] = 0;
     auto it = std::find(s.registered.begin(), s.registered.end(), fd);
     if (it != s.registered.end()) s.registered.erase(it);
