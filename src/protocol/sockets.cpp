@@ -194,10 +194,13 @@ struct Selector::State {
     std::mutex mutex;                 // the registrations (forget comes from any thread)
     std::vector<uint32_t> events;     // by descriptor: the epoll events registered, 0 for none
     std::vector<int> registered;      // the descriptors registered
-    std::vector<uint32_t> lastAsked;  // by descriptor: the round that last asked for it
+    // By descriptor: the round that last asked for it. Rounds never wrap: a
+    // descriptor last asked exactly 2^32 rounds ago would otherwise keep
+    // that round's entries.
+    std::vector<uint64_t> lastAsked;
     std::vector<uint32_t> asked;      // by descriptor: the events asked for in that round
     std::vector<int> first;           // by descriptor: its first entry in that round's request
-    uint32_t round = 0;
+    uint64_t round = 0;
 };
 
 namespace {
@@ -249,7 +252,7 @@ int Selector::poll(Network::ISocketEvents* events, int count, int timeoutMs) {
     int next[kMaxSockets];  // the next entry with the same descriptor, -1 at the end
     int ready = 0;
     std::unique_lock lock(s.mutex);
-    const uint32_t round = ++s.round;
+    const uint64_t round = ++s.round;
     for (int i = 0; i < count; ++i) {
         events[i].returned = 0;
         next[i] = -1;
