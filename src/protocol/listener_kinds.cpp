@@ -119,9 +119,9 @@ uint32_t TCPListener::WantedEvents() const {
 
 void TCPListener::shortOfDescriptors(const char* why) {
     const auto now = std::chrono::steady_clock::now();
-    if (!short_ || now - lastShortage_ > std::chrono::milliseconds(kEpisodeGapMs))
+    if (lastShortage_ == std::chrono::steady_clock::time_point{} ||
+        now - lastShortage_ > std::chrono::milliseconds(kEpisodeGapMs))
         std::printf("TCPListener: %s, new connections wait or are closed until descriptors are free\n", why);
-    short_ = true;
     lastShortage_ = now;
 }
 

@@ -265,8 +265,7 @@ private:
 
     uint16_t port_;
     NetworkLinux::TCPServerSocket* server_;
-    bool short_ = false;
-    std::chrono::steady_clock::time_point lastShortage_{};
+    std::chrono::steady_clock::time_point lastShortage_{};  // none yet: the epoch
     std::chrono::steady_clock::time_point pausedUntil_{};
 };
 

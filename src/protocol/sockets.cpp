@@ -7,10 +7,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <netinet/in.h>
 #include <algorithm>
+#include <fcntl.h>
 #include <mutex>
+#include <netinet/in.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -194,19 +194,20 @@ struct Selector::State {
     std::mutex mutex;                 // the registrations (forget comes from any thread)
     std::vector<uint32_t> events;     // by descriptor: the epoll events registered, 0 for none
     std::vector<int> registered;      // the descriptors registered
-    std::vector<uint32_t> lastAsked;  // by descriptor: the round that last asked for it
+    // By descriptor: the round that last asked for it. Rounds never wrap: a
+    // descriptor last asked exactly 2^32 rounds ago would otherwise keep
+    // that round's entries.
+    std::vector<uint64_t> lastAsked;
     std::vector<uint32_t> asked;      // by descriptor: the events asked for in that round
     std::vector<int> first;           // by descriptor: its first entry in that round's request
-    uint32_t round = 0;
+    uint64_t round = 0;
 };
 
 namespace {
 uint32_t epollEvents(uint32_t wanted) {
     return ((wanted & Network::SOCKET_READABLE) ? EPOLLIN : 0u) | ((wanted & Network::SOCKET_WRITABLE) ? EPOLLOUT : 0u);
 }
-}  // namespace
 
-namespace {
 std::mutex gSelectorsMutex;
 std::vector<Selector*> gSelectors;
 }  // namespace
@@ -234,7 +235,11 @@ void Selector::forget(int fd) {
     State& s = *state_;
     std::lock_guard lock(s.mutex);
     if (fd < 0 || static_cast<size_t>(fd) >= s.events.size() || s.events[static_cast<size_t>(fd)] == 0) return;
-    // Closing the descriptor removes it from the kernel's set by itself.
+    // Closing the descriptor is not enough: the kernel keeps watching the
+    // socket while a copy of it lives on (in a child between fork and exec),
+    // and its hang-up would then wake the wait, or fail a socket that reuses
+    // the number.
+    ::epoll_ctl(s.epoll, EPOLL_CTL_DEL, fd, nullptr);
     s.events[static_cast<size_t>(fd)] = 0;
     auto it = std::find(s.registered.begin(), s.registered.end(), fd);
     if (it != s.registered.end()) s.registered.erase(it);
@@ -247,7 +252,7 @@ int Selector::poll(Network::ISocketEvents* events, int count, int timeoutMs) {
     int next[kMaxSockets];  // the next entry with the same descriptor, -1 at the end
     int ready = 0;
     std::unique_lock lock(s.mutex);
-    const uint32_t round = ++s.round;
+    const uint64_t round = ++s.round;
     for (int i = 0; i < count; ++i) {
         events[i].returned = 0;
         next[i] = -1;

@@ -223,6 +223,17 @@ TEST(Sockets, SelectorReportsEventsAndRefusesMoreThanAHundredSockets) {
     EXPECT_EQ(events[3].returned, SOCKET_READABLE | SOCKET_ERROR);
     EXPECT_EQ(events[4].returned, 0u);
 
+    // A copy of a socket (a child's, between fork and exec) keeps it open
+    // past its close: the wait must no longer hear its hang-up.
+    const int copy = ::dup(*reset.accepted->GetHandle());
+    ASSERT_GE(copy, 0);
+    reset.accepted.reset();
+    std::vector<ISocketEvents> quiet = {{&empty, SOCKET_READABLE, 99}};
+    auto waited = std::chrono::steady_clock::now();
+    EXPECT_EQ(selector.poll(quiet.data(), 1, 300), 0);
+    EXPECT_GE(std::chrono::steady_clock::now() - waited, std::chrono::milliseconds(250));
+    ::close(copy);
+
     std::vector<ISocketEvents> many(100, ISocketEvents{&full, SOCKET_READABLE, 0});
     EXPECT_EQ(selector.poll(many.data(), 100, 1000), 100);
     many.push_back(many.back());
