@@ -373,10 +373,7 @@ DefaultEepromEthParam::Applied DefaultEepromEthParam::SaveLinuxNetworkParam() {
         SetFporceFlag(1);
         return Applied::kDone;
     }
-    reset_lws_protocol();
-    Sleep(10);
-    const int rc = MyDoSystem(board::deviceText("/root/persist/configure_network"));
-    board::journal("network.script", "status=%d", rc);
+    const int rc = runScript("network.script");
     if (rc != 0) {
         std::printf("SaveLinuxNetworkParam: the network script failed (status %d)\n", rc);
         if (reported) writeSettingsFile(kStat, report);
@@ -396,6 +393,14 @@ DefaultEepromEthParam::Applied DefaultEepromEthParam::SaveLinuxNetworkParam() {
     return Applied::kDone;
 }
 
+int DefaultEepromEthParam::runScript(const char* what) {
+    reset_lws_protocol();
+    Sleep(10);
+    const int rc = MyDoSystem(kScript);
+    board::journal(what, "status=%d", rc);
+    return rc;
+}
+
 DefaultEepromEthParam::Stored DefaultEepromEthParam::StoreAndApply(const DefaultEepromEthParam& previous) {
     if (eepromWrite() != 0) {
         // A write cut short must not leave half a record.
@@ -405,7 +410,9 @@ DefaultEepromEthParam::Stored DefaultEepromEthParam::StoreAndApply(const Default
     const Applied applied = SaveLinuxNetworkParam();
     if (applied == Applied::kDone) return Stored::kStored;
     previous.eepromWrite();
-    if (applied == Applied::kScriptFailed) previous.WriteLinuxNetworkFiles();
+    // A script that failed part way may have applied the new address: the
+    // previous one's script brings eth0 back to what the record says.
+    if (applied == Applied::kScriptFailed && previous.WriteLinuxNetworkFiles()) runScript("network.restore");
     return applied == Applied::kNotWritten ? Stored::kNotWritten : Stored::kScriptFailed;
 }
 

@@ -96,7 +96,8 @@ public:
     enum class Stored { kStored, kEepromFailed, kNotWritten, kScriptFailed };
     // Stores the record in the EEPROM and applies it. When a step fails,
     // previous (the record stored before) is put back: in the EEPROM and in
-    // the generated files; network_stat keeps what it held.
+    // the generated files, and after a failed script on eth0 too (its
+    // script runs again); network_stat keeps what it held.
     Stored StoreAndApply(const DefaultEepromEthParam& previous);
     // Reads "ip:", "mask:" and "gw:" of a network_stat file (a device path)
     // through the setters, in file order; a missing file changes nothing.
@@ -114,6 +115,9 @@ public:
     static bool ResetToFactory();
 
 private:
+    // Runs the generated script (the web server restarts first, as the
+    // address may change); its status, journalled as what.
+    static int runScript(const char* what);
     enum class AddressRule { Ip, Mask, Gateway, Any };
     // Parses text (as inet_aton does), checks it by the rule and stores it.
     int storeAddress(int at, const std::string& text, AddressRule rule);

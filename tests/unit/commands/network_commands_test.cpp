@@ -275,6 +275,8 @@ TEST_F(NetworkWords, AFailedNetworkScriptPutsThePreviousRecordBack) {
         EXPECT_EQ(line(c.sent), "") << c.sent;
         EXPECT_EQ(everyone(), toAll(c.reply)) << c.sent;
         for (size_t i = 0; i < files.size(); ++i) EXPECT_TRUE(board_.read(files[i]) == before[i]) << c.sent << ": " << files[i];
+        // The script failed after it set the address: eth0 is put back too.
+        EXPECT_NE(board_.read("sim/net/eth0").find("ip = 192.168.1.50\n"), std::string::npos) << c.sent;
     }
     board_.write("sim/board.conf", conf);
     EXPECT_EQ(line("#NET-IP 192.168.1.88"), "");
