@@ -184,9 +184,7 @@ std::string path(std::string_view devicePath) {
     // A path that leaves the root is refused: it maps under a folder that
     // cannot exist, so that opening or making it fails.
     auto refused = [](std::string_view p) { return kNoBoard + normalise("/" + std::string(p)); };
-    auto inRoot = [&r](std::string_view p) {
-        return p.size() >= r.size() && p.substr(0, r.size()) == r && (p.size() == r.size() || p[r.size()] == '/');
-    };
+    auto inRoot = [&r](std::string_view p) { return deviceView(r, p).has_value(); };
     std::string device;  // the path as the device names it
     if (devicePath.front() != '/') {
         const std::string cwd = currentDir();
@@ -209,8 +207,15 @@ bool isInsideRoot(std::string_view p) {
     const std::string& r = root();
     if (r.empty()) return false;
     std::string abs = (!p.empty() && p.front() == '/') ? std::string(p) : currentDir() + "/" + std::string(p);
-    std::string n = normalise(abs);
-    return n == r || (n.size() > r.size() && n.compare(0, r.size(), r) == 0 && n[r.size()] == '/');
+    return deviceView(r, normalise(abs)).has_value();
+}
+
+std::optional<std::string> deviceView(std::string_view root, std::string_view hostPath) {
+    if (hostPath.substr(0, root.size()) != root) return std::nullopt;
+    const std::string_view rest = hostPath.substr(root.size());
+    if (rest.empty()) return "/";
+    if (rest.front() != '/') return std::nullopt;
+    return std::string(rest);
 }
 
 std::string rootFromArgsOrEnv(int& argc, char** argv) {

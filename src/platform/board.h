@@ -7,6 +7,7 @@
 // the device's path and are marked with board::deviceText().
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -44,6 +45,10 @@ std::string path(std::string_view devicePath);
 // True when p (absolute, or relative to the working directory) lies inside
 // the root once "." and ".." are resolved lexically.
 bool isInsideRoot(std::string_view p);
+
+// The device's name of hostPath when it is root or lies under it ("/" for
+// root itself), compared as written; nothing when it lies elsewhere.
+std::optional<std::string> deviceView(std::string_view root, std::string_view hostPath);
 
 // Lexical normalisation: removes ".", "..", repeated slashes. Keeps a
 // leading "/" for absolute paths.

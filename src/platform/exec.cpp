@@ -179,10 +179,7 @@ bool addBoardPart(const std::string& root, Args& a, std::string& why) {
 std::string deviceWorkingFolder(const std::string& root) {
     char buf[PATH_MAX];
     if (::getcwd(buf, sizeof buf) == nullptr) return "/";
-    std::string cwd = buf;
-    return cwd.size() > root.size() && cwd.compare(0, root.size(), root) == 0 && cwd[root.size()] == '/'
-               ? cwd.substr(root.size())
-               : "/";
+    return board::deviceView(root, buf).value_or("/");
 }
 
 // The program's environment with the device's PATH and HOME; variables

@@ -16,9 +16,9 @@ namespace fs = std::filesystem;
 namespace board::sim {
 namespace {
 
-// The device's view of a path inside root.
-std::string deviceView(const std::string& root, const std::string& p) {
-    return p.rfind(root + "/", 0) == 0 ? p.substr(root.size()) : p;
+// The device's name of a path of the board (paths elsewhere stay as they are).
+std::string deviceName(const std::string& root, const std::string& p) {
+    return root.empty() ? p : board::deviceView(root, p).value_or(p);
 }
 
 // A USB disk or partition as the device names it: "/dev/sd...".
@@ -56,7 +56,7 @@ int mountKey(const std::string& root, const std::string& dev, const std::string&
     const fs::path name = fs::path(dev).filename();
     const fs::path key = root + "/sim/usb/" + name.string();
     if (name.empty() || !fs::exists(dev) || !fs::is_directory(key)) return ENODEV;
-    const std::string target = deviceView(root, dir);
+    const std::string target = deviceName(root, dir);
     for (const MountLine& m : mountLines(root))
         if (m.dir == target) return EBUSY;
     std::error_code ec;
@@ -66,7 +66,7 @@ int mountKey(const std::string& root, const std::string& dev, const std::string&
     // A FAT file system shows every file as executable.
     for (const auto& e : fs::recursive_directory_iterator(dir, ec))
         if (e.is_regular_file()) fs::permissions(e.path(), fs::perms(0755), ec);
-    std::ofstream(exec::boardProcFile(root, "mounts"), std::ios::app) << deviceView(root, dev) << ' ' << target << ' ' << type << ' ' << options
+    std::ofstream(exec::boardProcFile(root, "mounts"), std::ios::app) << deviceName(root, dev) << ' ' << target << ' ' << type << ' ' << options
                                          << " 0 0\n";
     return 0;
 }
@@ -76,7 +76,7 @@ bool unmountKeys(const std::string& root, const std::vector<std::string>& target
     bool found = false;
     for (const MountLine& m : mountLines(root)) {
         bool match = false;
-        for (const auto& t : targets) match |= deviceView(root, t) == m.dev || deviceView(root, t) == m.dir;
+        for (const auto& t : targets) match |= deviceName(root, t) == m.dev || deviceName(root, t) == m.dir;
         // Only keys are unmounted (also one pulled out already): the flash
         // partitions' folders are the board's own.
         const bool key = isKeyDevice(m.dev) && m.dir.size() > 1;

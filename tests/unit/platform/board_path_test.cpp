@@ -70,6 +70,8 @@ TEST(BoardPath, WorkingDirectoryIsTheApplicationBinFolder) {
     EXPECT_EQ(std::string(cwd), b.root() + "/root/app/bin");
     EXPECT_TRUE(board::isInsideRoot("../../app.bk"));
     EXPECT_FALSE(board::isInsideRoot("../../../../etc"));
+    EXPECT_TRUE(board::isInsideRoot(b.root()));
+    EXPECT_FALSE(board::isInsideRoot(b.root() + "-next/etc"));  // a sibling sharing the root's name
 }
 
 TEST(BoardPath, WithoutABoardNothingMapsToARealPath) {
