@@ -2,6 +2,7 @@
 
 #include "core/pm.h"
 #include "platform/board.h"
+#include "platform/fdio.h"
 #include "platform/journal.h"
 #include "sys/msgq.h"
 #include "sys/print.h"
@@ -141,12 +142,7 @@ void sendOne(int port, bool custom) {
     size_t off = 0;
     const bool ready = setUp(port);
     if (ready) {
-        while (off < text.size()) {
-            ssize_t n = ::write(gTty, text.data() + off, text.size() - off);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            off += static_cast<size_t>(n);
-        }
+        off = board::writeFully(gTty, text.data(), text.size());
         tcdrain(gTty);
         board::journal("usrmsg.send", "port=%d bytes=%zu custom=%d", port, off, custom ? 1 : 0);
     }

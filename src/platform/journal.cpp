@@ -1,5 +1,7 @@
 #include "platform/journal.h"
 
+#include "platform/fdio.h"
+
 #include <algorithm>
 #include <atomic>
 #include <charconv>
@@ -84,16 +86,6 @@ const char* threadName() {
     return tName;
 }
 
-void writeAll(int fd, const char* data, size_t n) {
-    while (n > 0) {
-        ssize_t w = ::write(fd, data, n);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return;  // a full disk loses the batch, never the program
-        data += w;
-        n -= static_cast<size_t>(w);
-    }
-}
-
 // Appends a batch to the file, rotating it first when it would pass the
 // bound. Called by the writer only, without the lock.
 void writeOut(Journal& j, const std::string& batch, bool clear) {
@@ -118,7 +110,7 @@ void writeOut(Journal& j, const std::string& batch, bool clear) {
             }
         }
     }
-    writeAll(j.fd, batch.data(), batch.size());
+    board::writeFully(j.fd, batch.data(), batch.size());  // a full disk loses the batch, never the program
     j.size += batch.size();
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/pm.h"
 #include "platform/board.h"
+#include "platform/fdio.h"
 #include "platform/journal.h"
 #include "platform/net.h"
 #include "protocol/network.h"
@@ -233,16 +234,7 @@ void toNetwork(const char* bytes, size_t n) {
     }
 }
 
-bool writeTty(const char* bytes, size_t n) {
-    size_t done = 0;
-    while (done < n) {
-        const ssize_t w = ::write(ttyOut, bytes + done, n - done);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) return false;
-        done += static_cast<size_t>(w);
-    }
-    return true;
-}
+bool writeTty(const char* bytes, size_t n) { return board::writeFully(ttyOut, bytes, n) == n; }
 
 enum class Bridge { Closed, Reconfigured, Stop };
 

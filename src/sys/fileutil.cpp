@@ -1,6 +1,7 @@
 #include "sys/fileutil.h"
 
 #include "platform/board.h"
+#include "platform/fdio.h"
 
 #include <atomic>
 #include <cerrno>
@@ -11,17 +12,6 @@
 namespace {
 
 std::atomic<int> gInjectedSaveFailures{0};
-
-bool writeAll(int fd, const char* data, size_t length) {
-    size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::write(fd, data + done, length - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 void syncFolderOf(const std::string& file) {
     const size_t slash = file.rfind('/');
@@ -59,7 +49,7 @@ int fl_save(const char* path, const void* buffer, size_t length) {
     const std::string temp = target + ".tmp";
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) return -1;
-    bool ok = writeAll(fd, static_cast<const char*>(buffer), length) && ::fsync(fd) == 0;
+    bool ok = board::writeFully(fd, buffer, length) == length && ::fsync(fd) == 0;
     ok = ::close(fd) == 0 && ok;
     if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
