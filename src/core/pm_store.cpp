@@ -74,8 +74,10 @@ void custWinFromImage(const uint8_t* img, CustWin* w) {
     }
 }
 
-bool write(uint16_t addr, const uint8_t* bytes, size_t n, const char* what) {
-    if (eepromWrite(addr, static_cast<uint16_t>(n), bytes) == 0) return true;
+// writer: the EEPROM's whole write, or its write of the changed pages only.
+bool write(uint16_t addr, const uint8_t* bytes, size_t n, const char* what,
+           int (*writer)(uint16_t, uint16_t, const uint8_t*) = eepromWrite) {
+    if (writer(addr, static_cast<uint16_t>(n), bytes) == 0) return true;
     PRINT(PRINT_GENERAL, "\033[31mEEPROM: cannot write %s at 0x%04X\033[0m\n", what, addr);
     return false;
 }
@@ -86,20 +88,9 @@ bool read(uint16_t addr, uint8_t* bytes, size_t n, const char* what) {
     return false;
 }
 
-// Writes only the EEPROM pages whose bytes differ from what the chip holds:
-// a save after one changed value costs one page's write cycle, not the
-// whole image's. When the chip cannot be read, everything is written.
+// The saves write only the pages that changed.
 bool writeChanged(uint16_t addr, const uint8_t* bytes, size_t n, const char* what) {
-    std::vector<uint8_t> held(n);
-    if (eepromRead(addr, static_cast<uint16_t>(n), held.data()) != 0) return write(addr, bytes, n, what);
-    bool ok = true;
-    for (size_t at = 0; at < n;) {
-        const size_t chunk = std::min(n - at, static_cast<size_t>(kEepromPage - (addr + at) % kEepromPage));
-        if (std::memcmp(held.data() + at, bytes + at, chunk) != 0)
-            ok = write(static_cast<uint16_t>(addr + at), bytes + at, chunk, what) && ok;
-        at += chunk;
-    }
-    return ok;
+    return write(addr, bytes, n, what, eepromWriteChanged);
 }
 
 // The channel's element of every per-input pair, from a zone image. Called
