@@ -3,6 +3,7 @@
 // and prints one table: work, program, baseline, ratio (min/median/max of
 // the runs) and the goal. Exit status 1 when a goal was missed.
 #include "bench.h"
+#include "platform/fdio.h"
 #include "support/sim_device.h"
 
 #include <algorithm>
@@ -175,14 +176,7 @@ bool startDevice(hx40test::SimDevice& device, const char* section) {
 }
 
 bool sendAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return board::sendFully(fd, text.data(), text.size()) == text.size();
 }
 
 bool readUntil(int fd, std::string& text, const std::string& needle, int timeoutMs) {

@@ -1,5 +1,7 @@
 #include "platform/sim/ctl.h"
 
+#include "platform/fdio.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -71,16 +73,6 @@ bool readLine(int fd, std::string& line, int timeoutMs) {
     return false;
 }
 
-void writeAll(int fd, const std::string& s) {
-    size_t off = 0;
-    while (off < s.size()) {
-        ssize_t n = ::send(fd, s.data() + off, s.size() - off, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        off += static_cast<size_t>(n);
-    }
-}
-
 void serve() {
     prctl(PR_SET_NAME, "SIMCTL", 0, 0, 0);
     for (;;) {
@@ -95,7 +87,7 @@ void serve() {
         if (readLine(c, line, 2000)) {
             std::string reply = dispatch(line);
             if (reply.empty() || reply.back() != '\n') reply += '\n';
-            writeAll(c, reply);
+            board::sendFully(c, reply.data(), reply.size());
         }
         ::close(c);
     }
@@ -230,7 +222,8 @@ bool request(const std::string& root, const std::string& line, std::string& repl
         ::close(fd);
         return false;
     }
-    writeAll(fd, line + "\n");
+    const std::string sent = line + "\n";
+    board::sendFully(fd, sent.data(), sent.size());
     reply.clear();
     char buf[4096];
     bool ok = true;

@@ -411,26 +411,28 @@ bool readSinkEdid(int output, uint8_t* image, size_t size) {
     return true;
 }
 
+// Applies change to an output under the lock; true when it changed
+// something (the caller journals that, outside the lock).
+template <class Change>
+bool changeOutput(int output, Change change) {
+    std::lock_guard lock(board::sim::video::gMutex);
+    loadLocked();
+    return validOutput(output) && change(gOutput[static_cast<size_t>(output)]);
+}
+
+// Sets a field; true when its value changed.
+template <class T>
+bool assign(T& field, T value) {
+    return std::exchange(field, value) != value;
+}
+
 void setOutput(int output, bool tmds, bool power5v) {
-    {
-        std::lock_guard lock(board::sim::video::gMutex);
-        loadLocked();
-        if (!validOutput(output)) return;
-        Output& o = gOutput[static_cast<size_t>(output)];
-        if (o.tmds == tmds && o.power5v == power5v) return;
-        o.tmds = tmds;
-        o.power5v = power5v;
-    }
+    if (!changeOutput(output, [&](Output& o) { return assign(o.tmds, tmds) | assign(o.power5v, power5v); })) return;
     journal("video.output", "output=%d tmds=%d 5v=%d", output, tmds ? 1 : 0, power5v ? 1 : 0);
 }
 
 void setOutputMute(int output, bool muted) {
-    {
-        std::lock_guard lock(board::sim::video::gMutex);
-        loadLocked();
-        if (!validOutput(output) || gOutput[static_cast<size_t>(output)].muted == muted) return;
-        gOutput[static_cast<size_t>(output)].muted = muted;
-    }
+    if (!changeOutput(output, [&](Output& o) { return assign(o.muted, muted); })) return;
     journal("video.mute", "output=%d %s", output, muted ? "on" : "off");
 }
 
@@ -442,27 +444,18 @@ bool takeSinkChange(int output) {
 }
 
 void setOutputTiming(int output, uint16_t width, uint16_t height, uint32_t clockKHz, bool interlaced) {
-    {
-        std::lock_guard lock(board::sim::video::gMutex);
-        loadLocked();
-        if (!validOutput(output)) return;
-        Output& o = gOutput[static_cast<size_t>(output)];
-        if (o.width == width && o.height == height && o.clockKHz == clockKHz && o.interlaced == interlaced) return;
-        o.width = width, o.height = height, o.clockKHz = clockKHz, o.interlaced = interlaced;
-    }
+    if (!changeOutput(output, [&](Output& o) {
+            return assign(o.width, width) | assign(o.height, height) | assign(o.clockKHz, clockKHz) |
+                   assign(o.interlaced, interlaced);
+        }))
+        return;
     journal("video.output_timing", "output=%d %ux%u%s %u kHz", output, width, height, interlaced ? "i" : "",
             clockKHz);
 }
 
 void setOutputColor(int output, int format, int bitsPerPixel) {
-    {
-        std::lock_guard lock(board::sim::video::gMutex);
-        loadLocked();
-        if (!validOutput(output)) return;
-        Output& o = gOutput[static_cast<size_t>(output)];
-        if (o.colorFormat == format && o.bits == bitsPerPixel) return;
-        o.colorFormat = format, o.bits = bitsPerPixel;
-    }
+    if (!changeOutput(output, [&](Output& o) { return assign(o.colorFormat, format) | assign(o.bits, bitsPerPixel); }))
+        return;
     journal("video.output_color", "output=%d %s %d-bit", output, colorFormatName(format), bitsPerPixel);
 }
 

@@ -5,6 +5,8 @@
 // the unit tests, the end-to-end tests and the benchmarks share it.
 #pragma once
 
+#include "platform/fdio.h"
+
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -114,15 +116,9 @@ inline TextStream::~TextStream() {
 }
 
 inline bool TextStream::send(const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::send(fd_, text.data() + done, text.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == ENOTSOCK) n = ::write(fd_, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    size_t done = board::sendFully(fd_, text.data(), text.size());
+    if (done == 0 && errno == ENOTSOCK) done = board::writeFully(fd_, text.data(), text.size());  // a pty
+    return done == text.size();
 }
 
 inline int TextStream::readSome(int timeoutMs) {
