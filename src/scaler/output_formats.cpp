@@ -9,6 +9,7 @@
 #include "video/backend.h"
 
 #include <mutex>
+#include <optional>
 
 // Timings from the public computer (DMT, CVT, reduced blanking "RB") and
 // television (CEA-861) standards.
@@ -66,15 +67,14 @@ uint16_t PS_PANELACTVW[2];
 
 namespace {
 std::mutex gAppliedMutex;
-OutputFormat gApplied[2] = {};
-bool gAppliedSet[2] = {false, false};
+std::optional<OutputFormat> gApplied[2];  // what set_output_timing applied last
 }  // namespace
 
 OutputFormat outputTiming(int channel) {
     const int ch = channel == 1 ? 1 : 0;
     {
         std::lock_guard lock(gAppliedMutex);
-        if (gAppliedSet[ch]) return gApplied[ch];
+        if (gApplied[ch]) return *gApplied[ch];
     }
     // Nothing applied yet: the stored format's entry.
     return sysParamTbl[vp.outFrmt[ch] < kOutputFormats ? vp.outFrmt[ch] : 0];
@@ -104,7 +104,6 @@ void set_output_timing(int channel, int format) {
     {
         std::lock_guard lock(gAppliedMutex);
         gApplied[channel] = f;
-        gAppliedSet[channel] = true;
     }
     PS_PANELACTHST[channel] = static_cast<uint16_t>(f.hSync + f.hBack);
     PS_PANELACTVST[channel] = static_cast<uint16_t>(f.vSync + f.vBack);
