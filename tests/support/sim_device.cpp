@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -57,6 +58,13 @@ SimDevice::~SimDevice() {
     std::string l = log();
     for (const char* mark : {"AddressSanitizer", "LeakSanitizer", "runtime error:", "UndefinedBehaviorSanitizer"})
         if (l.find(mark) != std::string::npos) ADD_FAILURE() << "sanitizer report from hx40_app:\n" << l;
+    // A failure that shows only under load is understood from what the
+    // device said, which goes with the folder.
+    if (::testing::Test::HasFailure()) {
+        const std::string j = read("sim/journal.log");
+        std::fprintf(stderr, "--- hx40_app's log:\n%s--- the journal's last lines:\n%s", l.c_str(),
+                     j.substr(j.size() > 16384 ? j.size() - 16384 : 0).c_str());
+    }
     board::msgq::removeListed(root_);
     std::error_code ec;
     fs::remove_all(parent_, ec);
