@@ -248,7 +248,7 @@ std::string summary(const std::vector<double>& us) {
 void fanoutBench(const Options& o) {
     hx40test::SimDevice device;
     if (!startDevice(device, "fan-out")) return;
-    const int relayPort = hx40test::freePort(SOCK_STREAM);
+    const int relayPort = hx40test::freePort();
     Child relay("hx40_bench_relay", {std::to_string(relayPort)});
     if (!relay.ok()) {
         std::fprintf(stderr, "fan-out: the relay does not start\n");

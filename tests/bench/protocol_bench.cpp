@@ -181,7 +181,7 @@ void protocolBench(const Options& o) {
     std::vector<int> echoPorts;
     for (const char* line : lines) {
         replies.push_back(replyOf(device.tcpPort, std::string(line) + "\r"));
-        echoPorts.push_back(hx40test::freePort(SOCK_STREAM));
+        echoPorts.push_back(hx40test::freePort());
         echoes.push_back(std::make_unique<Child>("hx40_bench_echo",
                                                  std::vector<std::string>{std::to_string(echoPorts.back()), replies.back()}));
         if (replies.back().empty() || !echoes.back()->ok()) {

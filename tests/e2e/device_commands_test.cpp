@@ -77,8 +77,8 @@ std::string toolsLog(const SimDevice& dev) {
 TEST(DeviceCommands, EthPortMovesTheControlPortsWhileTheDeviceRuns) {
     SimDevice dev;
     startDevice(dev);
-    const int moved = freePort(SOCK_STREAM);
-    const int udpMoved = freePort(SOCK_DGRAM);
+    const int moved = freePort();
+    const int udpMoved = freePort();
     const std::string tcpText = std::to_string(moved), udpText = std::to_string(udpMoved);
     LoopbackTcp first(dev.tcpPort);
     EXPECT_EQ(ask(first, "#ETH-PORT? tcp"), "~01@ETH-PORT TCP," + std::to_string(dev.tcpPort) + "\r\n");
@@ -92,7 +92,7 @@ TEST(DeviceCommands, EthPortMovesTheControlPortsWhileTheDeviceRuns) {
     EXPECT_NE(toolsLog(dev).find("date\nifconfig eth0 down\n"), std::string::npos) << toolsLog(dev);
 
     // A port another program holds is not taken: the one in service stays, stored and serving.
-    const int busy = freePort(SOCK_STREAM);
+    const int busy = freePort();
     LoopbackListener holder(busy);
     ASSERT_TRUE(holder.ok());
     const std::string busyText = std::to_string(busy);

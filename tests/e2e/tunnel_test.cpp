@@ -28,7 +28,7 @@ TEST(Tunnel, PtnlCfgMovesTheTunnelBetweenTcpAndUdp) {
     ASSERT_TRUE(term.ok());
 
     // Nobody is connected yet: the tunnel moves at once.
-    const int tcpPort = freePort(SOCK_STREAM);
+    const int tcpPort = freePort();
     EXPECT_EQ(ask(control, cfg("TCP", tcpPort)), "~01@PTNL-CFG TCP," + std::to_string(tcpPort) + " OK\r\n");
     EXPECT_EQ(ask(control, "#PTNL-CFG?\r"), "~01@PTNL-CFG TCP," + std::to_string(tcpPort) + "\r\n");
     ASSERT_TRUE(dev.waitJournal("ptnl.listen tcp port=" + std::to_string(tcpPort), kWaitMs)) << dev.journal();
@@ -40,7 +40,7 @@ TEST(Tunnel, PtnlCfgMovesTheTunnelBetweenTcpAndUdp) {
         EXPECT_EQ(client.take(5, kWaitMs), "PONG\r");
 
         // A connected client keeps the tunnel until it leaves.
-        const int udpPort = freePort(SOCK_DGRAM);
+        const int udpPort = freePort();
         EXPECT_EQ(ask(control, cfg("udp", udpPort)), "~01@PTNL-CFG udp," + std::to_string(udpPort) + " OK\r\n");
         ASSERT_TRUE(client.send("still"));
         EXPECT_EQ(term.take(5, kWaitMs), "still");
@@ -54,7 +54,7 @@ TEST(Tunnel, PtnlCfgMovesTheTunnelBetweenTcpAndUdp) {
         EXPECT_EQ(peer.receive(kWaitMs), "world");
 
         // Back to TCP: an empty datagram reopens the socket with it.
-        const int next = freePort(SOCK_STREAM);
+        const int next = freePort();
         EXPECT_EQ(ask(control, cfg("TCP", next)), "~01@PTNL-CFG TCP," + std::to_string(next) + " OK\r\n");
         ASSERT_TRUE(peer.send(udpPort, ""));
         ASSERT_TRUE(dev.waitJournal("ptnl.listen tcp port=" + std::to_string(next), kWaitMs)) << dev.journal();
@@ -100,7 +100,7 @@ TEST(Tunnel, APortInUseLeavesTheTunnelIdleAndTheProgramRunning) {
     EXPECT_TRUE(dev.running());
 
     // The idle tunnel takes the next setting by itself.
-    const int port = freePort(SOCK_STREAM);
+    const int port = freePort();
     EXPECT_EQ(ask(control, cfg("TCP", port)), "~01@PTNL-CFG TCP," + std::to_string(port) + " OK\r\n");
     ASSERT_TRUE(dev.waitJournal("ptnl.listen tcp port=" + std::to_string(port), kWaitMs)) << dev.journal();
     SerialTerminal term(dev.root(), "ttyS2");

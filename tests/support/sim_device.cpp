@@ -6,14 +6,17 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstddef>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <netinet/in.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -23,30 +26,66 @@ extern char** environ;
 
 namespace hx40test {
 
-int freePort(int sockType) {
-    int fd = ::socket(AF_INET, sockType, 0);
+namespace {
+
+// Ports handed to tests lie above the kernel's range for bind(0) and
+// outgoing connections (32768 to 60999), so that nothing but another test
+// can take one between its choice and the server's bind (a device may take
+// seconds to bind), and below 64000, the tunnel's highest. Test processes
+// run side by side: a port is claimed by binding an abstract local socket
+// named after it, held until the process ends.
+constexpr int kFirstPort = 61000;
+constexpr int kPorts = 3000;
+
+bool bindable(int port, int sockType) {
+    const int fd = ::socket(AF_INET, sockType | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = 0;
-    socklen_t len = sizeof a;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
     ::close(fd);
-    return port;
+    return ok;
+}
+
+// The claim's descriptor, or -1 when another test process holds the port.
+int claim(int port) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return -1;
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    const int n = std::snprintf(a.sun_path + 1, sizeof a.sun_path - 1, "hx40-test-port-%d", port);
+    const auto size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + static_cast<size_t>(n));
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), size) == 0) return fd;
+    ::close(fd);
+    return -1;
+}
+
+}  // namespace
+
+int freePort() {
+    static std::mutex m;
+    static unsigned next = static_cast<unsigned>(::getpid()) * 7919u;
+    std::lock_guard lock(m);
+    for (int tries = 0; tries < kPorts; ++tries) {
+        const int port = kFirstPort + static_cast<int>(next++ % kPorts);
+        const int held = claim(port);
+        if (held < 0) continue;
+        if (bindable(port, SOCK_STREAM) && bindable(port, SOCK_DGRAM)) return port;  // held for the process's life
+        ::close(held);
+    }
+    ADD_FAILURE() << "no free port for a test between " << kFirstPort << " and " << kFirstPort + kPorts - 1;
+    return 0;
 }
 
 SimDevice::SimDevice() {
     parent_ = fs::canonical(makeTempDir("hx40-e2e-")).string();
     root_ = parent_ + "/board";
-    tcpPort = freePort(SOCK_STREAM);
-    udpPort = freePort(SOCK_DGRAM);
-    wsPort = freePort(SOCK_STREAM);
-    // The tunnel takes ports up to 64000.
-    for (int tries = 0; tries < 100 && (tunnelPort < 1 || tunnelPort > 64000); ++tries)
-        tunnelPort = freePort(SOCK_STREAM);
+    tcpPort = freePort();
+    udpPort = freePort();
+    wsPort = freePort();
+    tunnelPort = freePort();
     std::string cmd = std::string(HX40_BIN_DIR) + "/hx40-sim init " + root_ + " --tcp " + std::to_string(tcpPort) +
                       " --udp " + std::to_string(udpPort) + " --ws " + std::to_string(wsPort) + " --tunnel " +
                       std::to_string(tunnelPort) + " >/dev/null";

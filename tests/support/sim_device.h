@@ -12,7 +12,9 @@
 
 namespace hx40test {
 
-int freePort(int sockType);
+// A loopback port free for TCP and UDP that no other test process gets (it
+// stays this process's); 0, with a test failure, when none is left.
+int freePort();
 
 class SimDevice {
 public:

@@ -210,7 +210,7 @@ TEST_F(NetworkWords, AWriteThatFailsIsAnErrorAndChangesNothing) {
     board_.write("root/persist/configure_network", "the last script\n");
     board_.write("root/persist/network_stat", "dhcp: OFF\nip:   192.168.1.39\n");
     ASSERT_EQ(line("#LABELS?"), "~01@LABELS HDMI 1,HDMI 2,HDMI 3,HDMI 4,DVI-U1,DVI-U2,HDBT 1,HDBT 2\r\n");
-    const int port = freePort(SOCK_STREAM);
+    const int port = freePort();
     const std::string ethPort = "#ETH-PORT TCP," + std::to_string(port);
     const std::vector<const char*> files = {"root/persist/httpd.conf", "root/app/conf/serial.conf",
                                             "root/persist/configure_network", "root/persist/network_stat",

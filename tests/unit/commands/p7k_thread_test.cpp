@@ -79,8 +79,8 @@ protected:
     }
 
     TempBoard board_{true, true};
-    int tcpPort_ = freePort(SOCK_STREAM);
-    int udpPort_ = freePort(SOCK_DGRAM);
+    int tcpPort_ = freePort();
+    int udpPort_ = freePort();
 };
 
 }  // namespace
@@ -112,7 +112,7 @@ TEST_F(P7kStartTest, EveryTransportAnswersAndABroadcastReachesEachOnce) {
 // The stored record names the ports and the verbose mode; port 0 stands for
 // the factory port.
 TEST_F(P7kStartTest, TheStoredRecordGivesPortsAndVerboseMode) {
-    const int udp = freePort(SOCK_DGRAM);
+    const int udp = freePort();
     storeNetworkRecord(board_.file("sim/eeprom.bin"), 0, static_cast<uint16_t>(udp), 1);
     NorvaCommands::InitP7k();
     EXPECT_EQ(gVerboseMode.load(), 1);

@@ -223,7 +223,7 @@ TEST_F(LoopHarness, RepliesOfAnySizeReachAClientThatReads) {
 // A broadcast to a large peer table goes out a bounded number of datagrams
 // per round, so no other client waits on it; every peer gets it.
 TEST_F(LoopHarness, ABroadcastToManyUdpPeersGoesOutInBoundedRounds) {
-    const int port = freePort(SOCK_DGRAM);
+    const int port = freePort();
     UDPListener udp(static_cast<uint16_t>(port));
     ASSERT_TRUE(udp.Bind());
     udp.SetParser(&parser_);

@@ -75,14 +75,14 @@ LoopHarness::~LoopHarness() {
 }
 
 void LoopHarness::addTcp() {
-    tcpPort_ = freePort(SOCK_STREAM);
+    tcpPort_ = freePort();
     auto* l = new TCPListener(static_cast<uint16_t>(tcpPort_));
     ASSERT_TRUE(l->Bind());
     Listeners::Instance().AddListener(l);
 }
 
 void LoopHarness::addUdp() {
-    udpPort_ = freePort(SOCK_DGRAM);
+    udpPort_ = freePort();
     auto* l = new UDPListener(static_cast<uint16_t>(udpPort_));
     ASSERT_TRUE(l->Bind());
     Listeners::Instance().AddListener(l);

@@ -27,7 +27,7 @@ protected:
     void SetUp() override {
         PM = PMRec{};
         PM.PORT_TUNNELING_MODE = 1;
-        PM.PORT_TUNNELING_PORT_NUMBER = static_cast<uint32_t>(freePort(SOCK_STREAM));
+        PM.PORT_TUNNELING_PORT_NUMBER = static_cast<uint32_t>(freePort());
         PM.PORT_TUNNELING_BAUD = 3;
         PM.PORT_TUNNELING_DATA_BITS = 3;
     }
@@ -102,7 +102,7 @@ TEST_F(Tunnel, TcpCarriesBytesBothWaysAndKeepsSerialBytesForTheClient) {
 
 TEST_F(Tunnel, UdpAnswersTheLastSenderAndAnEmptyDatagramReopens) {
     PM.PORT_TUNNELING_MODE = 0;
-    PM.PORT_TUNNELING_PORT_NUMBER = static_cast<uint32_t>(freePort(SOCK_DGRAM));
+    PM.PORT_TUNNELING_PORT_NUMBER = static_cast<uint32_t>(freePort());
     SerialTerminal term(board_.root(), "ttyS2");
     start();
     ASSERT_TRUE(listening("udp", port()));
@@ -184,13 +184,13 @@ TEST_F(Tunnel, APortThatCannotBeBoundLeavesTheTunnelIdleUntilItCan) {
 
     // A reconfiguration onto a held port: idle again, the client dropped,
     // and back at once on the next reconfiguration.
-    const int held = freePort(SOCK_STREAM);
+    const int held = freePort();
     LoopbackListener other(held);
     store(1, held);
     reconfigure_socket();
     ASSERT_TRUE(journalSays("ptnl.idle tcp port=" + std::to_string(held)));
     EXPECT_TRUE(client.closedByPeer());
-    store(1, freePort(SOCK_STREAM));
+    store(1, freePort());
     reconfigure_socket();
     ASSERT_TRUE(listening("tcp", port()));
 }
@@ -200,13 +200,13 @@ TEST_F(Tunnel, NewSettingsMoveTheTunnelAndDropItsClient) {
     ASSERT_TRUE(listening("tcp", port()));
     LoopbackTcp client(port());
     ASSERT_TRUE(journalSays("ptnl.client"));
-    store(1, freePort(SOCK_STREAM));
+    store(1, freePort());
     reconfigure_socket();
     EXPECT_TRUE(client.closedByPeer());
     ASSERT_TRUE(listening("tcp", port()));
 
     // While nobody is connected a stored change is taken without asking.
-    store(1, freePort(SOCK_STREAM));
+    store(1, freePort());
     ASSERT_TRUE(listening("tcp", port()));
     store(0, port());
     ASSERT_TRUE(listening("udp", port()));

@@ -45,7 +45,7 @@ struct Connection {
     std::unique_ptr<Network::ITCPClientSocket> accepted;
     int port = 0;
     Connection() {
-        port = freePort(SOCK_STREAM);
+        port = freePort();
         if (!server.bind(static_cast<uint16_t>(port)) || !client.connect(port)) return;
         readable(*server.GetHandle(), 2000);
         accepted = server.accept();
@@ -127,7 +127,7 @@ TEST(Sockets, ServersListenOnLoopbackOnlyAndKeepNoDescriptorAcrossExec) {
     EXPECT_EQ(std::string(second.Name()), "TCPServerSocket");
 
     UDPServerSocket udp;
-    ASSERT_TRUE(udp.bind(static_cast<uint16_t>(freePort(SOCK_DGRAM))));
+    ASSERT_TRUE(udp.bind(static_cast<uint16_t>(freePort())));
     EXPECT_EQ(boundAddress(udp), "127.0.0.1");
     EXPECT_TRUE(closeOnExec(udp));
     PipeSocket pipe;
@@ -160,7 +160,7 @@ TEST(Sockets, TcpWritesNeverBlockNorRaiseSigpipe) {
 
 TEST(Sockets, UdpDatagramsNameTheirSender) {
     UDPServerSocket udp;
-    const int port = freePort(SOCK_DGRAM);
+    const int port = freePort();
     ASSERT_TRUE(udp.bind(static_cast<uint16_t>(port)));
     LoopbackUdp peer;
     ASSERT_TRUE(peer.send(port, "#\r"));

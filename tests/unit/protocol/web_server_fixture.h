@@ -27,7 +27,7 @@ public:
 protected:
     WebServerTest() {
         if (create_message_queues() != 0) throw std::runtime_error("message queues");
-        port_ = freePort(SOCK_STREAM);
+        port_ = freePort();
         board::sim::mutableConf().set("ws_port", std::to_string(port_));
     }
     ~WebServerTest() override {

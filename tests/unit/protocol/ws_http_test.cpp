@@ -15,7 +15,7 @@ namespace {
 class StubHost {
 public:
     explicit StubHost(std::string answer)
-        : answer_(std::move(answer)), port_(freePort(SOCK_STREAM)), listener_(port_) {
+        : answer_(std::move(answer)), port_(freePort()), listener_(port_) {
         thread_ = std::thread([this] { serve(); });
     }
     ~StubHost() {
@@ -219,7 +219,7 @@ TEST_F(WebFilesTest, TheRelayPassesTheHostsAnswerOn) {
 }
 
 TEST_F(WebFilesTest, ARelayThatCannotConnectSaysSo) {
-    board::sim::mutableConf().set("proxy_host", "127.0.0.1:" + std::to_string(freePort(SOCK_STREAM)));
+    board::sim::mutableConf().set("proxy_host", "127.0.0.1:" + std::to_string(freePort()));
     startServer();
     HttpAnswer a = httpGet(port_, "/proxytest");
     EXPECT_EQ(a.status, 502);
